@@ -1,0 +1,18 @@
+// The serial link to the infrared receiver.
+#pragma once
+
+#include "serial_api.h"  // the platform's serial services, Win32 style
+
+// The open serial device, or null while no port is open.
+extern HANDLE receiverPort;
+
+// Put in front of every port name to form the device path.
+extern const char* const kDevicePathPrefix;
+
+// Opens the port exclusively, sets 57600 8N1 raw with the read time-outs,
+// holds RTS and DTR low for 500 ms, then raises RTS and after it DTR.
+// Gives 0 on success; 1 after printing the open-error message.
+int OpenReceiverPort(const char* portName);
+
+// Lowers DTR, then RTS, closes the device and clears receiverPort.
+void CloseReceiverPort();
