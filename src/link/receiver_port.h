@@ -9,6 +9,11 @@ extern HANDLE receiverPort;
 // Put in front of every port name to form the device path.
 extern const char* const kDevicePathPrefix;
 
+// Sets the fields of the receiver's line in a record read from the device:
+// 57600 baud, 8N1, no flow control of any kind, no character processing,
+// DTR and RTS moved only on request.  Every other field stays as read.
+void SetReceiverLine(DCB& dcb);
+
 // Opens the port exclusively, sets 57600 8N1 raw with the read time-outs,
 // holds RTS and DTR low for 500 ms, then raises RTS and after it DTR.
 // Gives 0 on success; 1 after printing the open-error message.

@@ -9,6 +9,7 @@
 #include "serial_api.h"
 
 #include "deadline.h"
+#include "raw_line.h"
 #include "device_path.h"
 
 #include <cerrno>
@@ -429,13 +430,10 @@ BOOL SetCommState(HANDLE file, DCB* dcb) {
         return Fail(errno);
     }
     termios line = previous;
-    // Every flag is set from scratch: a port keeps the settings of the last
-    // program that used it, and cfmakeraw() would leave its hardware flow
-    // control, XON/XOFF and stop bits in place.  No input processing of any
-    // kind (no CR/NL translation, no stripping to 7 bits, no break or
-    // parity marking), so every byte from 0 to 255 arrives as sent; only
-    // the flow control and parity checking that the DCB asks for.
-    line.c_iflag = 0;
+    // A raw line from a known state, then what the DCB asks for on top of
+    // it: its framing, flow control and parity checking.  No input
+    // processing of any other kind, so every byte arrives as sent.
+    MakeRawLine(&line, speed);
     if (dcb->fParity && (framing & PARENB)) {
         line.c_iflag |= INPCK;
     }
@@ -445,28 +443,17 @@ BOOL SetCommState(HANDLE file, DCB* dcb) {
     if (dcb->fInX) {
         line.c_iflag |= IXOFF;
     }
-    line.c_oflag = 0;
-    line.c_lflag = 0;
-    // CLOCAL: the modem status lines (carrier detect) are ignored.  HUPCL
-    // stays off: the kernel would lower DTR and RTS when the port closes,
-    // and the lines must move only on explicit requests; a run ended by
-    // Ctrl+C leaves the receiver powered.
-    line.c_cflag = CREAD | CLOCAL | framing;
+    // HUPCL stays off: the kernel would lower DTR and RTS when the port
+    // closes, and the lines must move only on explicit requests; a run
+    // ended by Ctrl+C leaves the receiver powered.
+    // The framing replaces the raw line's 8N1; the speed bits that Linux
+    // keeps in c_cflag stay.
+    line.c_cflag = (line.c_cflag & ~CSIZE) | framing;
     if (dcb->fOutxCtsFlow || dcb->fRtsControl == RTS_CONTROL_HANDSHAKE) {
         line.c_cflag |= CRTSCTS;
     }
-    // With ICANON and ISIG off no special character acts, and Linux's
-    // "disabled" value is 0; VSTART and VSTOP serve XON/XOFF.
-    std::memset(line.c_cc, 0, sizeof line.c_cc);
     line.c_cc[VSTART] = static_cast<cc_t>(dcb->XonChar);
     line.c_cc[VSTOP] = static_cast<cc_t>(dcb->XoffChar);
-    // VMIN 1: poll() on a terminal reports input only once VMIN bytes are
-    // there, and ReadFile must see every byte as it comes.
-    line.c_cc[VMIN] = 1;
-    line.c_cc[VTIME] = 0;
-    if (cfsetispeed(&line, speed) != 0 || cfsetospeed(&line, speed) != 0) {
-        return Fail(errno);
-    }
     if (tcsetattr(port->fd, TCSANOW, &line) != 0) {
         return Fail(errno);
     }

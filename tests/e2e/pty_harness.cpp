@@ -2,6 +2,8 @@
 
 #include "pty_harness.h"
 
+#include "raw_line.h"
+
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -305,20 +307,7 @@ void ClosePtyPair(PtyPair* pair)
 
 int MakeLineRaw(int fd)
 {
-    termios settings;
-    if (tcgetattr(fd, &settings) != 0) return -1;
-    cfmakeraw(&settings);
-    // cfmakeraw leaves flow control, stop bits, modem-line handling and the
-    // remaining output flags as they were; none of them may touch a byte.
-    settings.c_iflag = 0;
-    settings.c_oflag = 0;
-    settings.c_lflag = 0;
-    settings.c_cflag = CS8 | CREAD | CLOCAL;
-    settings.c_cc[VMIN] = 1;
-    settings.c_cc[VTIME] = 0;
-    cfsetispeed(&settings, kHarnessLineSpeed);
-    cfsetospeed(&settings, kHarnessLineSpeed);
-    return tcsetattr(fd, TCSANOW, &settings);
+    return ApplyRawLine(fd, kHarnessLineSpeed) == 0 ? 0 : -1;
 }
 
 int StartIrtick(const IrtickLaunch& launch, IrtickRun* run)
@@ -652,20 +641,6 @@ std::string ReadFileBytes(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
-long long MonotonicMilliseconds()
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-void SleepMilliseconds(int milliseconds)
-{
-    timespec pause = {milliseconds / 1000, (milliseconds % 1000) * 1000000L};
-    while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
-    }
 }
 
 std::string Printable(const std::string& bytes)

@@ -17,6 +17,9 @@
 #include <string>
 #include <vector>
 
+// The harness waits with the timing unit of the POSIX layer.
+#include "deadline.h"
+
 // One pseudo-terminal pair; the harness keeps the slave open as well, so
 // bytes written to the master wait in the slave's input queue and the
 // settings of the slave can be read at any time.
@@ -31,8 +34,7 @@ struct PtyPair {
 int OpenPtyPair(PtyPair* pair);
 void ClosePtyPair(PtyPair* pair);
 
-// Makes the line fully raw (cfmakeraw and every other flag cleared) at
-// 9600 baud.  irtick sets 57600, so the speed shows when it has configured
+// Makes the line fully raw at 9600 baud.  irtick sets 57600, so the speed shows when it has configured
 // the line.  0 on success, -1 on failure.
 int MakeLineRaw(int fd);
 
@@ -162,11 +164,6 @@ void RemoveTemporaryDirectory(const std::string& path);
 
 bool WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
-
-// Milliseconds of CLOCK_MONOTONIC.
-long long MonotonicMilliseconds();
-
-void SleepMilliseconds(int milliseconds);
 
 // Shows control bytes of a terminal transcript readably, for messages.
 std::string Printable(const std::string& bytes);

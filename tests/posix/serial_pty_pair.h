@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "link/receiver_port.h"
 #include "serial_api.h"
 
 class PtyPairTest : public ::testing::Test {
@@ -52,28 +53,6 @@ protected:
         GetCommState(port, &dcb);
         SetReceiverLine(dcb);
         return SetCommState(port, &dcb);
-    }
-
-    // The fields the receiver port changes; the others stay as read.
-    static void SetReceiverLine(DCB& dcb) {
-        dcb.BaudRate = 57600;
-        dcb.ByteSize = 8;
-        dcb.Parity = NOPARITY;
-        dcb.StopBits = ONESTOPBIT;
-        dcb.fBinary = 1;
-        dcb.fParity = 0;
-        dcb.fOutxCtsFlow = 0;
-        dcb.fOutxDsrFlow = 0;
-        dcb.fDtrControl = DTR_CONTROL_DISABLE;
-        dcb.fDsrSensitivity = 0;
-        dcb.fTXContinueOnXoff = 0;
-        dcb.fOutX = 0;
-        dcb.fInX = 0;
-        dcb.fErrorChar = 0;
-        dcb.fNull = 0;
-        dcb.fRtsControl = RTS_CONTROL_DISABLE;
-        dcb.fAbortOnError = 0;
-        dcb.ErrorChar = 0;
     }
 
     void SetTimeouts(DWORD interval, DWORD multiplier, DWORD constant) {

@@ -144,7 +144,7 @@ TEST_F(SimBinaryTest, FastSendsEveryByteUntranslatedOnItsOwnPtyAndEndsOnceTheyAr
     ASSERT_NE(run, nullptr);
     EXPECT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
     // Read late: the bytes have been waiting in the pseudo-terminal.
-    SimSleepMilliseconds(200);
+    SleepMilliseconds(200);
     const int port = Keep(OpenPortForReading(path));
     ASSERT_GE(port, 0) << path;
     std::string received;
@@ -168,7 +168,7 @@ TEST_F(SimBinaryTest, RealTimeSendsEachByteWhenItsIntervalEnds)
     const std::string expected = ScriptBytes(arguments);
     ASSERT_EQ(expected.size(), 3u);
     std::string path;
-    const long long started = SimNowMilliseconds();
+    const long long started = MonotonicMilliseconds();
     SimRun* run = StartOnPty(arguments, &path);
     ASSERT_NE(run, nullptr);
     const int port = Keep(OpenPortForReading(path));
@@ -245,7 +245,7 @@ TEST_F(SimBinaryTest, SigintAndSigtermEndALoopedRunWith0)
             ReadPortBytes(port, 40, kBytesTimeoutMs, &received);
             EXPECT_EQ(received.size(), 40u) << "it does not send";
         } else {
-            SimSleepMilliseconds(300);
+            SleepMilliseconds(300);
         }
         ASSERT_TRUE(!WaitForSimExit(run, 0)) << "it ended by itself: " << DescribeSimEnd(*run);
         kill(run->pid, testCase.signalNumber);

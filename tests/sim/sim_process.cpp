@@ -45,21 +45,6 @@ bool CollectSimStatus(SimRun* run)
 
 }  // namespace
 
-long long SimNowMilliseconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-void SimSleepMilliseconds(int milliseconds)
-{
-    const long long deadline = SimNowMilliseconds() + milliseconds;
-    for (long long left = milliseconds; left > 0; left = deadline - SimNowMilliseconds()) {
-        poll(nullptr, 0, static_cast<int>(left));
-    }
-}
-
 int StartSim(const std::vector<std::string>& arguments, SimRun* run)
 {
     std::vector<char*> argv;
@@ -114,7 +99,7 @@ int StartSim(const std::vector<std::string>& arguments, SimRun* run)
 
 bool ReadSimFirstLine(SimRun* run, std::string* line, int timeoutMs)
 {
-    const long long deadline = SimNowMilliseconds() + timeoutMs;
+    const long long deadline = MonotonicMilliseconds() + timeoutMs;
     for (;;) {
         DrainPipe(&run->outputFd, &run->output);
         const size_t end = run->output.find('\n');
@@ -122,7 +107,7 @@ bool ReadSimFirstLine(SimRun* run, std::string* line, int timeoutMs)
             *line = run->output.substr(0, end);
             return true;
         }
-        if (run->outputFd < 0 || SimNowMilliseconds() >= deadline) return false;
+        if (run->outputFd < 0 || MonotonicMilliseconds() >= deadline) return false;
         pollfd entry = {run->outputFd, POLLIN, 0};
         poll(&entry, 1, kPollStepMs);
     }
@@ -130,7 +115,7 @@ bool ReadSimFirstLine(SimRun* run, std::string* line, int timeoutMs)
 
 bool WaitForSimExit(SimRun* run, int timeoutMs)
 {
-    const long long deadline = SimNowMilliseconds() + timeoutMs;
+    const long long deadline = MonotonicMilliseconds() + timeoutMs;
     for (;;) {
         DrainPipe(&run->outputFd, &run->output);
         DrainPipe(&run->errorFd, &run->errors);
@@ -140,8 +125,8 @@ bool WaitForSimExit(SimRun* run, int timeoutMs)
             DrainPipe(&run->errorFd, &run->errors);
             return true;
         }
-        if (SimNowMilliseconds() >= deadline) return false;
-        SimSleepMilliseconds(kPollStepMs);
+        if (MonotonicMilliseconds() >= deadline) return false;
+        SleepMilliseconds(kPollStepMs);
     }
 }
 
@@ -177,10 +162,10 @@ int OpenPortForReading(const std::string& path)
 void ReadPortBytes(int fd, size_t count, int timeoutMs, std::string* bytes,
                    std::vector<long long>* arrivals)
 {
-    const long long deadline = SimNowMilliseconds() + timeoutMs;
+    const long long deadline = MonotonicMilliseconds() + timeoutMs;
     size_t got = 0;
     while (got < count) {
-        const long long left = deadline - SimNowMilliseconds();
+        const long long left = deadline - MonotonicMilliseconds();
         if (left <= 0) return;
         pollfd entry = {fd, POLLIN, 0};
         const int ready = poll(&entry, 1, static_cast<int>(left));
@@ -195,7 +180,7 @@ void ReadPortBytes(int fd, size_t count, int timeoutMs, std::string* bytes,
         bytes->append(buffer, static_cast<size_t>(readCount));
         got += static_cast<size_t>(readCount);
         if (arrivals != nullptr) {
-            arrivals->insert(arrivals->end(), static_cast<size_t>(readCount), SimNowMilliseconds());
+            arrivals->insert(arrivals->end(), static_cast<size_t>(readCount), MonotonicMilliseconds());
         }
     }
 }

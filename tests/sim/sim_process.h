@@ -3,6 +3,8 @@
 // deadline, and a run that outlives it is killed, so a test never hangs.
 #pragma once
 
+#include "deadline.h"
+
 #include <sys/types.h>
 
 #include <string>
@@ -43,11 +45,7 @@ int OpenPortForReading(const std::string& path);
 
 // Reads from fd until `count` bytes have come, the port has hung up or the
 // time is over; appends what came to *bytes and the arrival time of each
-// byte (SimNowMilliseconds) to *arrivals if given.
+// byte (MonotonicMilliseconds) to *arrivals if given.
 void ReadPortBytes(int fd, size_t count, int timeoutMs, std::string* bytes,
                    std::vector<long long>* arrivals = nullptr);
 
-// Milliseconds on the monotonic clock.
-long long SimNowMilliseconds();
-
-void SimSleepMilliseconds(int milliseconds);

@@ -2,6 +2,8 @@
 
 #include "sim_port.h"
 
+#include "raw_line.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,37 +16,12 @@
 namespace {
 
 // The receiver's line speed; a real serial port given with --port (a
-// null-modem cable to the port irtick reads) runs at it.
+// null-modem cable to the port irtick reads) runs at it.  Every byte from
+// 0 to 255 must go through as it is, so the line is raw.
 constexpr speed_t kReceiverSpeed = B57600;
 
 std::string ErrorText(const std::string& what, int error) {
     return what + ": " + std::strerror(error);
-}
-
-// No input, output or local processing of any kind, 8 data bits, no
-// parity, no flow control: every byte from 0 to 255 goes through as it is
-// (no CR/NL translation, no XON/XOFF taken out, no interrupt character, no
-// echo).  cfmakeraw alone leaves IXOFF, INPCK and the hardware flow control
-// in place, so the flag words are set from scratch after it.
-int MakeRaw(int fd, bool setReceiverSpeed) {
-    termios line{};
-    if (tcgetattr(fd, &line) != 0) {
-        return errno;
-    }
-    speed_t speed = setReceiverSpeed ? kReceiverSpeed : cfgetospeed(&line);
-    cfmakeraw(&line);
-    line.c_iflag = 0;
-    line.c_oflag = 0;
-    line.c_lflag = 0;
-    line.c_cflag = CS8 | CREAD | CLOCAL;
-    line.c_cc[VMIN] = 1;
-    line.c_cc[VTIME] = 0;
-    cfsetispeed(&line, speed);
-    cfsetospeed(&line, speed);
-    if (tcsetattr(fd, TCSANOW, &line) != 0) {
-        return errno;
-    }
-    return 0;
 }
 
 int SetNonBlocking(int fd) {
@@ -64,7 +41,7 @@ int32_t OpenNamedPort(const std::string& path, SimPort* port, std::string* messa
         return 1;
     }
     if (isatty(fd) == 1) {
-        int error = MakeRaw(fd, true);
+        int error = ApplyRawLine(fd, kReceiverSpeed);
         if (error != 0) {
             close(fd);
             *message = ErrorText("cannot set up " + path, error);
@@ -97,7 +74,7 @@ int32_t MakePseudoTerminal(SimPort* port, std::string* message) {
     // before the first byte arrives: the line discipline processes bytes
     // as they come in, not as they are read.
     int held = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    int error = held < 0 ? errno : MakeRaw(held, false);
+    int error = held < 0 ? errno : ApplyRawLine(held, kReceiverSpeed);
     if (error == 0) {
         error = SetNonBlocking(master);
     }
