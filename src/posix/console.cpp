@@ -2,6 +2,7 @@
 // keys from the controlling terminal.
 
 #include "app/console.h"
+#include "app/formatted_text.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,7 +12,6 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 
 #include "key_reader.h"
 #include "terminal_state.h"
@@ -23,10 +23,6 @@ namespace {
 // O_NONBLOCK here does not reach the shell's descriptors.
 constexpr const char* kKeyboardDevice = "/dev/tty";
 constexpr int kKeyboardOpenFlags = O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK;
-
-// Room for every text the monitor prints; longer texts are formatted into
-// a buffer of their own size.
-constexpr size_t kShortTextSize = 256;
 
 // Output to a file or pipe is held here and written out when it fills and
 // when the console is restored (or the process ends normally).  A buffer of
@@ -90,32 +86,18 @@ void IgnoreBrokenPipe()
 void PrintText(const char* format, ...)
 {
     ChooseOutputKind();
+    char shortText[kShortTextSize];
     va_list arguments;
     va_start(arguments, format);
-    va_list again;
-    va_copy(again, arguments);
-
-    char shortText[kShortTextSize];
-    const int formatted = vsnprintf(shortText, sizeof shortText, format, arguments);
-    const char* text = shortText;
-    char* longText = nullptr;
-    if (formatted >= 0 && static_cast<size_t>(formatted) >= sizeof shortText) {
-        longText = static_cast<char*>(std::malloc(static_cast<size_t>(formatted) + 1));
-        if (longText != nullptr) vsnprintf(longText, static_cast<size_t>(formatted) + 1, format, again);
-        text = longText;
-    }
-    va_end(again);
+    FormattedText formatted = FormatText(shortText, sizeof shortText, format, arguments);
     va_end(arguments);
-    if (formatted < 0 || text == nullptr) return;
-
-    // The length vsnprintf gives, not strlen: "%c" with 0 prints a zero byte.
-    const size_t length = static_cast<size_t>(formatted);
+    if (formatted.text == nullptr) return;
     if (outputKind == kOutputToTerminal) {
-        WriteWhole(text, length);
+        WriteWhole(formatted.text, formatted.length);
     } else {
-        fwrite(text, 1, length, stdout);
+        fwrite(formatted.text, 1, formatted.length, stdout);
     }
-    std::free(longText);
+    ReleaseFormattedText(&formatted);
 }
 
 bool IsKeyWaiting()

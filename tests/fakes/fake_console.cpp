@@ -1,10 +1,9 @@
 #include "fakes/fake_console.h"
 
 #include <cstdarg>
-#include <cstdio>
-#include <vector>
 
 #include "app/console.h"
+#include "app/formatted_text.h"
 
 std::string fakeConsoleOutput;
 std::deque<int> fakeWaitingKeys;
@@ -17,18 +16,13 @@ void ResetFakeConsole()
 
 void PrintText(const char* format, ...)
 {
+    char shortText[kShortTextSize];
     va_list arguments;
     va_start(arguments, format);
-    va_list copy;
-    va_copy(copy, arguments);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    if (length > 0) {
-        std::vector<char> text(static_cast<size_t>(length) + 1);
-        std::vsnprintf(text.data(), text.size(), format, arguments);
-        fakeConsoleOutput.append(text.data(), static_cast<size_t>(length));
-    }
+    FormattedText formatted = FormatText(shortText, sizeof shortText, format, arguments);
     va_end(arguments);
+    if (formatted.text != nullptr) fakeConsoleOutput.append(formatted.text, formatted.length);
+    ReleaseFormattedText(&formatted);
 }
 
 bool IsKeyWaiting() { return !fakeWaitingKeys.empty(); }
