@@ -1,10 +1,17 @@
-// The receiver's line: raw 57600 8N1 without handshake.
+// The receiver's line (raw 57600 8N1 without handshake) and the read
+// time-outs that shape every read of the monitor loop.
 
 #include "link/receiver_port.h"
 
 namespace {
 constexpr DWORD kBaudRate = 57600;
 constexpr BYTE kDataBits = 8;
+
+// In milliseconds: a read returns once more than 20 ms pass after a byte,
+// and at the latest after 2 ms per requested byte plus 100.
+constexpr DWORD kReadIntervalTimeout = 20;
+constexpr DWORD kReadTotalTimeoutMultiplier = 2;
+constexpr DWORD kReadTotalTimeoutConstant = 100;
 }  // namespace
 
 void SetReceiverLine(DCB& dcb)
@@ -29,3 +36,9 @@ void SetReceiverLine(DCB& dcb)
     dcb.ErrorChar = 0;
 }
 
+void SetReceiverReadTimeouts(COMMTIMEOUTS& timeouts)
+{
+    timeouts.ReadIntervalTimeout = kReadIntervalTimeout;
+    timeouts.ReadTotalTimeoutMultiplier = kReadTotalTimeoutMultiplier;
+    timeouts.ReadTotalTimeoutConstant = kReadTotalTimeoutConstant;
+}

@@ -14,12 +14,6 @@ const char* const kDevicePathPrefix = "\\\\.\\";
 
 namespace {
 
-// Read time-outs in milliseconds: a read returns once more than 20 ms pass
-// after a byte, and at the latest after 2 ms per requested byte plus 100.
-constexpr DWORD kReadIntervalTimeout = 20;
-constexpr DWORD kReadTotalTimeoutMultiplier = 2;
-constexpr DWORD kReadTotalTimeoutConstant = 100;
-
 // How long the receiver is left without supply before it is powered up,
 // so that every run starts it from a clean reset.
 constexpr DWORD kPowerOffPause = 500;
@@ -51,9 +45,7 @@ int OpenReceiverPort(const char* portName)
 
     COMMTIMEOUTS timeouts = {};
     GetCommTimeouts(receiverPort, &timeouts);
-    timeouts.ReadIntervalTimeout = kReadIntervalTimeout;
-    timeouts.ReadTotalTimeoutMultiplier = kReadTotalTimeoutMultiplier;
-    timeouts.ReadTotalTimeoutConstant = kReadTotalTimeoutConstant;
+    SetReceiverReadTimeouts(timeouts);
     SetCommTimeouts(receiverPort, &timeouts);
 
     SetCommMask(receiverPort, kNoLineEvents);

@@ -14,6 +14,11 @@ extern const char* const kDevicePathPrefix;
 // DTR and RTS moved only on request.  Every other field stays as read.
 void SetReceiverLine(DCB& dcb);
 
+// Sets the three read time-outs in a record read from the device: a read
+// of N bytes returns at N bytes, once more than 20 ms pass after a byte, or
+// 2 x N + 100 ms after it began.  The write time-outs stay as read.
+void SetReceiverReadTimeouts(COMMTIMEOUTS& timeouts);
+
 // Opens the port exclusively, sets 57600 8N1 raw with the read time-outs,
 // holds RTS and DTR low for 500 ms, then raises RTS and after it DTR.
 // Gives 0 on success; 1 after printing the open-error message.
