@@ -6,6 +6,9 @@
 //   1. ParseSimCommandLine: arguments -> SimCommand (options + items);
 //   2. AppendItemBursts / BuildTimeline: items -> burst start times;
 //   3. AppendEvents: bursts -> (send time, byte) events.
+// They live in sim_command_line.cpp (options, usage), sim_items.cpp (the
+// item grammar), sim_number.cpp (numbers), sim_timeline.cpp (bursts per
+// item) and sim_bytes.cpp (bytes and jitter).
 //
 // The receiver measures the time from the start of one burst to the start
 // of the next and sends it as one byte at the moment that interval ends,
