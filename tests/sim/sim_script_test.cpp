@@ -512,7 +512,7 @@ const BadCase kBadCases[] = {
     {{"file:"}, "file:"},
     {{"file:/nonexistent/recording"}, "/nonexistent/recording"},
     {{"file:/"}, "file:/"},
-    {{"rc5:1:2"}, "rc5:1:2"},
+    {{"rcmm:1:2"}, "rcmm:1:2"},
     {{"nec:1:2", "bogus"}, "bogus"},
     {{"--jitter", "51", "nec:1:2"}, "--jitter"},
     {{"--jitter", "five", "nec:1:2"}, "five"},

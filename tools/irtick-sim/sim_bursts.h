@@ -14,3 +14,12 @@ bool IsSameBurst(bool hasPrevious, int64_t previousMicroseconds, const Burst& bu
 // Appends a burst start unless it is the same burst as the last one.
 void AddBurst(std::vector<Burst>* bursts, int64_t startMicroseconds,
               int32_t recordedByte = kMeasuredBurst);
+
+// The item kinds that are made of frames.  Each appends the item's bursts
+// from `start` and sets *end to where the next item may begin.
+//   sim_frames.cpp: nec, sony, samsung, jvc, lg, kaseikyo, sharp
+void AppendPulseDistanceBursts(const SimItem& item, int64_t start, std::vector<Burst>* bursts,
+                               int64_t* end);
+//   sim_biphase.cpp: rc5, rc6
+void AppendBiphaseBursts(const SimItem& item, int64_t start, std::vector<Burst>* bursts,
+                         int64_t* end);

@@ -34,6 +34,8 @@ enum SimField {
     kFieldExtended,
     kFieldCount,
     kFieldPauseMilliseconds,
+    kFieldData,
+    kFieldToggle,
 };
 
 struct FieldRule {
@@ -54,7 +56,7 @@ struct FieldItemShape {
     int32_t extendedBits;       // Sony
     int32_t requiredFields;
     int32_t fieldCount;         // the ones after requiredFields are optional
-    uint32_t defaultCount;      // of the optional count field
+    uint32_t defaultCount;      // of the optional count field, or the fixed count
     const char* syntax;         // for messages
     FieldRule fields[kMostFields];
 };
@@ -77,6 +79,32 @@ const FieldItemShape kFieldItemShapes[] = {
       {"ADDR", kFieldAddress, 0, 0x1F, true},
       {"EXT", kFieldExtended, 0, 0xFF, true},
       {"TIMES", kFieldCount, 1, kLargestTimes, false}}},
+    {"samsung", SimSamsungItem, 0, 0, 2, 3, 1, "samsung:ADDR:CMD[:TIMES]",
+     {{"ADDR", kFieldAddress, 0, 0xFF, true},
+      {"CMD", kFieldCommand, 0, 0xFF, true},
+      {"TIMES", kFieldCount, 1, kLargestTimes, false}}},
+    {"jvc", SimJvcItem, 0, 0, 2, 3, 0, "jvc:ADDR:CMD[:REPEATS]",
+     {{"ADDR", kFieldAddress, 0, 0xFF, true},
+      {"CMD", kFieldCommand, 0, 0xFF, true},
+      {"REPEATS", kFieldCount, 0, kLargestRepeats, false}}},
+    {"lg", SimLgItem, 0, 0, 1, 2, 0, "lg:DATA28[:REPEATS]",
+     {{"DATA28", kFieldData, 0, 0xFFFFFFF, true},
+      {"REPEATS", kFieldCount, 0, kLargestRepeats, false}}},
+    // count: the one frame; Sharp's: the pair.
+    {"kaseikyo", SimKaseikyoItem, 0, 0, 2, 2, 1, "kaseikyo:VENDOR:DATA32",
+     {{"VENDOR", kFieldAddress, 0, 0xFFFF, true},
+      {"DATA32", kFieldData, 0, 0xFFFFFFFF, true}}},
+    {"sharp", SimSharpItem, 0, 0, 2, 2, 2, "sharp:ADDR:CMD",
+     {{"ADDR", kFieldAddress, 0, 0x1F, true},
+      {"CMD", kFieldCommand, 0, 0xFF, true}}},
+    {"rc5", SimRc5Item, 0, 0, 2, 3, 0, "rc5:ADDR:CMD[:TOGGLE]",
+     {{"ADDR", kFieldAddress, 0, 0x1F, true},
+      {"CMD", kFieldCommand, 0, 0x7F, true},
+      {"TOGGLE", kFieldToggle, 0, 1, false}}},
+    {"rc6", SimRc6Item, 0, 0, 2, 3, 0, "rc6:ADDR:CMD[:TOGGLE]",
+     {{"ADDR", kFieldAddress, 0, 0xFF, true},
+      {"CMD", kFieldCommand, 0, 0xFF, true},
+      {"TOGGLE", kFieldToggle, 0, 1, false}}},
     {"pause", SimPauseItem, 0, 0, 1, 1, 0, "pause:MS",
      {{"MS", kFieldPauseMilliseconds, 0, kLargestPauseMilliseconds, false}}},
 };
@@ -97,6 +125,12 @@ void StoreField(int32_t field, uint64_t value, SimItem* item) {
             break;
         case kFieldPauseMilliseconds:
             item->pauseMicroseconds = static_cast<int64_t>(value) * kMicrosecondsPerMillisecond;
+            break;
+        case kFieldData:
+            item->data = static_cast<uint32_t>(value);
+            break;
+        case kFieldToggle:
+            item->toggle = static_cast<uint32_t>(value);
             break;
     }
 }
