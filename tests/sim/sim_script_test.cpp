@@ -1,6 +1,7 @@
 // irtick-sim's script without any timing: the command line, the bursts of
 // each item and the bytes and send times that a receiver gives for them.
 #include "sim_script.h"
+#include "sim_script_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -12,51 +13,6 @@
 #include <vector>
 
 namespace {
-
-struct Parsed {
-    int32_t result;
-    SimCommand command;
-    std::string message;
-};
-
-Parsed Parse(std::vector<std::string> arguments) {
-    std::vector<const char*> argv{"irtick-sim"};
-    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
-    Parsed parsed;
-    parsed.result = ParseSimCommandLine(static_cast<int>(argv.size()), argv.data(),
-                                        &parsed.command, &parsed.message);
-    return parsed;
-}
-
-std::string Joined(const std::vector<std::string>& arguments) {
-    std::string text;
-    for (const std::string& argument : arguments) text += "[" + argument + "]";
-    return text;
-}
-
-// The events of a whole script, as the player sends them in one run.
-std::vector<SendEvent> EventsOf(const std::vector<std::string>& arguments) {
-    Parsed parsed = Parse(arguments);
-    EXPECT_EQ(parsed.result, SimParseRun) << Joined(arguments) << ": " << parsed.message;
-    Timeline timeline = BuildTimeline(parsed.command.items, 0);
-    std::mt19937 random(parsed.command.options.seed);
-    EventCursor cursor;
-    std::vector<SendEvent> events;
-    AppendEvents(timeline.bursts, parsed.command.options.jitterPercent, &random, &cursor, &events);
-    return events;
-}
-
-std::vector<int> ValuesOf(const std::vector<SendEvent>& events) {
-    std::vector<int> values;
-    for (const SendEvent& event : events) values.push_back(event.value);
-    return values;
-}
-
-std::vector<int64_t> TimesOf(const std::vector<SendEvent>& events) {
-    std::vector<int64_t> times;
-    for (const SendEvent& event : events) times.push_back(event.sendMicroseconds);
-    return times;
-}
 
 // Nominal receiver bytes and burst-to-burst intervals.
 constexpr int kNecLeader = 211;
@@ -319,6 +275,16 @@ TEST(SimTimelineTest, EachItemEndsWhereTheNextMayStart) {
         {"sony20:1:1:1:1", 45000},
         {"pause:250", 250000},
         {"us:100,200", 300},
+        {"samsung:1:2", 108000},          // one frame period after the last frame
+        {"samsung:1:2:3", 3 * 108000},
+        {"jvc:1:2", 55000},
+        {"jvc:1:2:2", 3 * 55000},
+        {"lg:1", 108000},
+        {"lg:1:2", 3 * 108000},
+        {"kaseikyo:1:2", 130000},
+        {"sharp:1:2", 2 * 40000},         // the pair, 40 ms apart
+        {"rc5:1:2", 113778},
+        {"rc6:1:2", 107000},
     };
     for (const EndCase& testCase : cases) {
         SCOPED_TRACE(testCase.item);
@@ -479,11 +445,6 @@ TEST(SimCommandLineTest, HelpWinsWhereverItStands) {
     EXPECT_EQ(Parse({"--jitter", "99", "--help"}).result, SimParseHelp);
 }
 
-struct BadCase {
-    std::vector<std::string> arguments;
-    std::string named;  // the message must contain it
-};
-
 const BadCase kBadCases[] = {
     {{}, "no items"},
     {{"--fast"}, "no items"},
@@ -526,13 +487,7 @@ const BadCase kBadCases[] = {
 };
 
 TEST(SimCommandLineTest, BadItemsAndOptionsAreRejectedWithAMessageNamingThem) {
-    for (const BadCase& testCase : kBadCases) {
-        SCOPED_TRACE(Joined(testCase.arguments));
-        Parsed parsed = Parse(testCase.arguments);
-        EXPECT_EQ(parsed.result, SimParseBad);
-        EXPECT_NE(parsed.message.find(testCase.named), std::string::npos)
-            << "message: " << parsed.message;
-    }
+    for (const BadCase& testCase : kBadCases) ExpectRefused(testCase);
 }
 
 TEST(SimCommandLineTest, NumbersAreWholeDecimalOrHex) {
