@@ -42,12 +42,7 @@ constexpr long kBytesPerKilobyte = 1024;
 
 int keySampleIndex = 0;
 
-// A port, and irtick started on it with the given options; both are
-// stopped and closed by EndRun whatever happened in between.
-struct BenchRun {
-    PtyPair port;
-    IrtickRun irtick;
-};
+}  // namespace
 
 // Starts irtick and waits until its loop shows a byte; "" or what failed.
 std::string StartRun(const std::vector<std::string>& options, BenchRun* run)
@@ -83,6 +78,8 @@ std::string QuitRun(BenchRun* run)
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "irtick did not exit with 0";
     return "";
 }
+
+namespace {
 
 void MeasureQuitKeyReaction(benchmark::State& state)
 {

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "device_path.h"  // the platform's NamesPortPath
+
 namespace {
 
 // The three Sony frame lengths that turn Sony decoding on.
@@ -56,7 +58,7 @@ char FoldAsciiLetter(char c)
 
 bool IsOptionIntroducer(char c) { return c == '-' || c == '/'; }
 
-bool NamesPort(const char* argument, size_t length)
+bool NamesComPort(const char* argument, size_t length)
 {
     if (length < kShortestBarePortName) return false;
     for (size_t i = 0; kBarePortPrefix[i] != '\0'; ++i) {
@@ -109,9 +111,11 @@ RunOptions ParseRunOptions(int argumentCount, const char* const* argumentTexts)
         const char* argument = argumentTexts[index];
         if (argument == nullptr) continue;
         const size_t length = std::strlen(argument);
-        if (length >= 2 && IsOptionIntroducer(argument[0])) {
+        if (NamesPortPath(argument)) {
+            options.portName = argument;
+        } else if (length >= 2 && IsOptionIntroducer(argument[0])) {
             ApplyOption(options, argument[1], argument + 2);
-        } else if (NamesPort(argument, length)) {
+        } else if (NamesComPort(argument, length)) {
             options.portName = argument;
         }
     }

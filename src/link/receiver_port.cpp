@@ -10,8 +10,6 @@
 
 HANDLE receiverPort = nullptr;
 
-const char* const kDevicePathPrefix = "\\\\.\\";
-
 namespace {
 
 // How long the receiver is left without supply before it is powered up,

@@ -1,13 +1,11 @@
 // The serial link to the infrared receiver.
 #pragma once
 
+#include "link/device_path_prefix.h"  // put in front of every port name
 #include "serial_api.h"  // the platform's serial services, Win32 style
 
 // The open serial device, or null while no port is open.
 extern HANDLE receiverPort;
-
-// Put in front of every port name to form the device path.
-extern const char* const kDevicePathPrefix;
 
 // Sets the fields of the receiver's line in a record read from the device:
 // 57600 baud, 8N1, no flow control of any kind, no character processing,

@@ -3,10 +3,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "link/device_path_prefix.h"
+
 namespace {
 
-constexpr char kDevicePrefix[] = "\\\\.\\";
-constexpr size_t kDevicePrefixLength = sizeof(kDevicePrefix) - 1;
+constexpr size_t kDevicePrefixLength = sizeof(kDevicePathPrefix) - 1;
 constexpr char kComName[] = "COM";
 constexpr size_t kComNameLength = sizeof(kComName) - 1;
 constexpr char kSerialDeviceStem[] = "/dev/ttyS";
@@ -53,7 +54,7 @@ std::string MapDevicePath(const char* devicePath) {
         return std::string();
     }
     const char* name = devicePath;
-    if (std::strncmp(name, kDevicePrefix, kDevicePrefixLength) == 0) {
+    if (std::strncmp(name, kDevicePathPrefix, kDevicePrefixLength) == 0) {
         name += kDevicePrefixLength;
     }
     uint64_t portNumber = ComPortNumber(name);

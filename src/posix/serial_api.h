@@ -25,19 +25,11 @@ constexpr DWORD GENERIC_READ = 0x80000000u;
 constexpr DWORD GENERIC_WRITE = 0x40000000u;
 constexpr DWORD OPEN_EXISTING = 3;
 
-// DCB values.
+// DCB values of the receiver's line, the only one SetCommState makes.
 constexpr BYTE NOPARITY = 0;
-constexpr BYTE ODDPARITY = 1;
-constexpr BYTE EVENPARITY = 2;
 constexpr BYTE ONESTOPBIT = 0;
-constexpr BYTE TWOSTOPBITS = 2;
 constexpr DWORD DTR_CONTROL_DISABLE = 0;
-constexpr DWORD DTR_CONTROL_ENABLE = 1;
-constexpr DWORD DTR_CONTROL_HANDSHAKE = 2;
 constexpr DWORD RTS_CONTROL_DISABLE = 0;
-constexpr DWORD RTS_CONTROL_ENABLE = 1;
-constexpr DWORD RTS_CONTROL_HANDSHAKE = 2;
-constexpr DWORD RTS_CONTROL_TOGGLE = 3;
 
 // EscapeCommFunction requests.
 constexpr DWORD SETRTS = 3;
@@ -86,22 +78,35 @@ struct COMMTIMEOUTS {
     DWORD WriteTotalTimeoutConstant;
 };
 
-// Opens an existing device (or file) for exclusive read-write use.  The
-// name may carry the "\\.\" device prefix; see MapDevicePath.
+// Every call below fails with EINVAL (FALSE, GetLastError() == EINVAL) for a
+// request beyond what the receiver port makes.
+//
+// Opens an existing device or file: read and write access, no sharing,
+// OPEN_EXISTING, nothing else.  The name may carry the "\\.\" device
+// prefix; see MapDevicePath.  A terminal device is taken for this process
+// alone (flock and TIOCEXCL); the controlling terminal is refused with
+// EBUSY.  A regular file or a FIFO, a recorded stream, is opened read-only
+// and shared.
 HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
                    void* securityAttributes, DWORD creationDisposition,
                    DWORD flagsAndAttributes, HANDLE templateFile);
+// See serial_line.cpp: only the receiver's raw 57600 8N1 line without flow
+// control, DTR and RTS disabled (lowered), is made.
 BOOL GetCommState(HANDLE file, DCB* dcb);
 BOOL SetCommState(HANDLE file, DCB* dcb);
+// The read time-outs are kept per handle; an interval of MAXDWORD is
+// refused.  The write time-outs are kept but never apply: nothing is
+// written.
 BOOL GetCommTimeouts(HANDLE file, COMMTIMEOUTS* timeouts);
 BOOL SetCommTimeouts(HANDLE file, COMMTIMEOUTS* timeouts);
 BOOL SetCommMask(HANDLE file, DWORD eventMask);
+// SETRTS, CLRRTS, SETDTR and CLRDTR.
 BOOL EscapeCommFunction(HANDLE file, DWORD function);
 BOOL CloseHandle(HANDLE object);
 // Error code of the last failed call of this thread: the errno of the step
 // that failed.
 DWORD GetLastError();
 void Sleep(DWORD milliseconds);
-// Reads under the handle's time-outs; see SetCommTimeouts.
+// Reads under the handle's time-outs; see serial_read.cpp.
 BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead,
               void* overlapped);

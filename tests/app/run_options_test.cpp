@@ -95,6 +95,40 @@ TEST(RunOptions, ParsesEachCase)
     }
 }
 
+// On Linux a path under /dev/ and a bare ./ or ../ path name the port as
+// -p would (so "-p /dev/ttyUSB0" works too: the path names it by itself);
+// the last argument that names a port wins.  Windows keeps its rules:
+// "/dev/ttyUSB0" is the unknown option "/d" there.
+struct PortPathCase {
+    std::vector<const char*> arguments;
+    const char* linuxPort;
+    const char* windowsPort;
+};
+
+const PortPathCase kPortPathCases[] = {
+    {{"/dev/ttyUSB0"}, "/dev/ttyUSB0", "COM1"},
+    {{"-p", "/dev/ttyUSB0"}, "/dev/ttyUSB0", "COM1"},
+    {{"./capture.bin"}, "./capture.bin", "COM1"},
+    {{"../capture.bin"}, "../capture.bin", "COM1"},
+    {{"/dev/ttyUSB0", "-pCOM3"}, "COM3", "COM3"},
+    {{"COM3", "/dev/ttyACM0"}, "/dev/ttyACM0", "COM3"},
+    {{"/dev/ttyUSB0", "./capture.bin"}, "./capture.bin", "COM1"},
+    {{"-t", "/dev/ttyUSB0", "-n"}, "/dev/ttyUSB0", "COM1"},
+};
+
+TEST(RunOptions, PortPathsNameThePortOnLinuxOnly)
+{
+    for (const PortPathCase& c : kPortPathCases) {
+        SCOPED_TRACE(Describe(c.arguments));
+        const RunOptions options = Parse(c.arguments);
+#ifdef _WIN32
+        EXPECT_EQ(options.portName, c.windowsPort);
+#else
+        EXPECT_EQ(options.portName, c.linuxPort);
+#endif
+    }
+}
+
 TEST(RunOptions, PortNameIsTheRecordsOwnCopy)
 {
     char argument[] = "-pCOM9";

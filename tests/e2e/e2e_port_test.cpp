@@ -81,7 +81,46 @@ INSTANTIATE_TEST_SUITE_P(
         OpenFailureCase{"LowerCaseComOptionWithDevHidden", true, {"-pcom12"}, "com12",
                         "Error opening port: \\\\.\\com12 (2)\r\n"},
         OpenFailureCase{"DefaultPortWithDevHidden", true, {}, "COM1",
-                        "Error opening port: \\\\.\\COM1 (2)\r\n"}));
+                        "Error opening port: \\\\.\\COM1 (2)\r\n"},
+        // The controlling terminal as the port would take every key in its
+        // raw settings: refused with EBUSY's code, as /dev/tty and by its
+        // own path (standard input is that terminal).
+        OpenFailureCase{"ControllingTerminal", false, {"-p/dev/tty"}, nullptr,
+                        "Error opening port: \\\\.\\/dev/tty (16)\r\n"},
+        OpenFailureCase{"ControllingTerminalByItsPath", false, {"-p/proc/self/fd/0"}, nullptr,
+                        "Error opening port: \\\\.\\/proc/self/fd/0 (16)\r\n"}));
+
+// The styles of other serial tools on Linux name the port too: a bare
+// /dev/ path, "-p" with the path as the next argument, and a bare ./ path.
+TEST_F(IrtickE2eTest, APathArgumentNamesThePort)
+{
+    const std::string devicePrefix = "/dev/pts/";
+    ASSERT_EQ(port.slavePath.compare(0, devicePrefix.size(), devicePrefix), 0) << port.slavePath;
+    const std::string name = port.slavePath.substr(devicePrefix.size());
+    struct PathCase {
+        std::vector<std::string> arguments;
+        std::string workingDirectory;
+    };
+    const PathCase cases[] = {
+        {{port.slavePath}, ""},
+        {{"-p", port.slavePath}, ""},
+        {{"./" + name}, devicePrefix},
+    };
+    for (const PathCase& pathCase : cases) {
+        SCOPED_TRACE(pathCase.arguments.back());
+        IrtickLaunch launch;
+        launch.arguments = pathCase.arguments;
+        launch.workingDirectory = pathCase.workingDirectory;
+        IrtickRun* run = Start(launch);
+        ASSERT_NE(run, nullptr);
+        ASSERT_TRUE(WriteAll(port.master, "0"));
+        EXPECT_TRUE(ReadTerminalUntil(run, " 48 ", kOutputTimeoutMs))
+            << "printed: " << Printable(run->output);
+        ASSERT_TRUE(TypeKeys(run, "q"));
+        ASSERT_TRUE(WaitForExit(run, kExitTimeoutMs));
+        EXPECT_EQ(DescribeEnd(*run), ExitedWith(0));
+    }
+}
 
 TEST_F(IrtickE2eTest, ASecondIrtickCannotOpenThePortTheFirstHolds)
 {

@@ -35,14 +35,14 @@ DCB OddDeviceState()
     dcb.fParity = 1;
     dcb.fOutxCtsFlow = 1;
     dcb.fOutxDsrFlow = 1;
-    dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
+    dcb.fDtrControl = 2;  // handshake
     dcb.fDsrSensitivity = 1;
     dcb.fTXContinueOnXoff = 1;
     dcb.fOutX = 1;
     dcb.fInX = 1;
     dcb.fErrorChar = 1;
     dcb.fNull = 1;
-    dcb.fRtsControl = RTS_CONTROL_TOGGLE;
+    dcb.fRtsControl = 3;  // toggle
     dcb.fAbortOnError = 1;
     dcb.fDummy2 = 0x1ABCD;
     dcb.wReserved = 0x1234;

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/time.h>
+#include <time.h>
 
 #include <chrono>
 #include <climits>
@@ -50,11 +51,36 @@ TEST(DeadlineTest, HugeWaitsStayPositiveAndFitPoll) {
     EXPECT_EQ(EarlierDeadline(near, far).atNanoseconds, near.atNanoseconds);
 }
 
+int64_t ClockNanoseconds(clockid_t clock) {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// Every reading, in both units, and every deadline lie between two direct
+// readings of CLOCK_MONOTONIC taken around it.  A unit on the wall clock
+// (decades off) or on a process or thread CPU clock (far behind) falls
+// outside the bracket; a wall-clock jump itself cannot be staged here.
 TEST(DeadlineTest, MillisecondsFollowTheMonotonicClock) {
-    int64_t before = MonotonicMilliseconds();
-    SleepMilliseconds(30);
-    int64_t after = MonotonicMilliseconds();
-    EXPECT_GE(after - before, 29);
+    constexpr int64_t kNanosecondsPerMillisecond = 1000000;
+    constexpr int64_t kAheadMs = 30;
+    for (int round = 0; round < 3; ++round) {
+        const int64_t before = ClockNanoseconds(CLOCK_MONOTONIC);
+        const int64_t nanoseconds = MonotonicNanoseconds();
+        const int64_t milliseconds = MonotonicMilliseconds();
+        const Deadline deadline = MakeDeadline(kAheadMs);
+        const int64_t after = ClockNanoseconds(CLOCK_MONOTONIC);
+        EXPECT_GE(nanoseconds, before);
+        EXPECT_LE(nanoseconds, after);
+        EXPECT_GE(milliseconds, before / kNanosecondsPerMillisecond);
+        EXPECT_LE(milliseconds, after / kNanosecondsPerMillisecond);
+        EXPECT_GE(deadline.atNanoseconds, before + kAheadMs * kNanosecondsPerMillisecond);
+        EXPECT_LE(deadline.atNanoseconds, after + kAheadMs * kNanosecondsPerMillisecond);
+
+        // The sleep ends on that clock's deadline, not earlier.
+        SleepUntil(deadline);
+        EXPECT_GE(ClockNanoseconds(CLOCK_MONOTONIC), deadline.atNanoseconds);
+    }
 }
 
 void IgnoreSignal(int) {}

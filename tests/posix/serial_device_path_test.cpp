@@ -1,4 +1,5 @@
-// The mapping of Win32 device paths to Linux paths.  COM names are only
+// Port names on Linux: which arguments name a port by its path, and the
+// mapping of Win32 device paths to Linux paths.  COM names are only
 // mapped here, never opened: /dev/ttyS0 is this machine's own console.
 #include <gtest/gtest.h>
 
@@ -56,6 +57,38 @@ TEST(MapDevicePathTest, MapsEachPath) {
 
 TEST(MapDevicePathTest, NullPathGivesEmptyString) {
     EXPECT_EQ(MapDevicePath(nullptr), "");
+}
+
+struct ArgumentCase {
+    const char* argument;
+    bool namesPort;
+};
+
+const ArgumentCase kArgumentCases[] = {
+    {"/dev/ttyUSB0", true},
+    {"/dev/pts/3", true},
+    {"/dev/", true},
+    {"./capture.bin", true},
+    {"../captures/nec.bin", true},
+    {"./", true},
+    // Options and other names stay what they were.
+    {"/dev", false},
+    {"/d", false},
+    {"/n", false},
+    {"-p/dev/ttyUSB0", false},
+    {"/tmp/capture.bin", false},
+    {"capture.bin", false},
+    {".capture", false},
+    {"..", false},
+    {"COM3", false},
+    {"", false},
+};
+
+TEST(NamesPortPathTest, DevPathsAndExplicitRelativePathsNameAPort) {
+    for (const ArgumentCase& argumentCase : kArgumentCases) {
+        EXPECT_EQ(NamesPortPath(argumentCase.argument), argumentCase.namesPort)
+            << "argument: " << argumentCase.argument;
+    }
 }
 
 }  // namespace

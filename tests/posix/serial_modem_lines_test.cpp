@@ -82,39 +82,6 @@ TEST_F(SerialModemLinesTest, ReceiverLineLowersBothLinesAtOnceAfterTheTermios) {
     EXPECT_EQ(lineCalls[0].localFlagsAtCall, 0u);
 }
 
-TEST_F(SerialModemLinesTest, LineControlOfTheDcbDrivesTheLines) {
-    port = OpenSlave();
-    ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    struct ControlCase {
-        DWORD dtrControl;
-        DWORD rtsControl;
-        std::vector<std::pair<unsigned long, int>> expected;
-    };
-    const ControlCase cases[] = {
-        {DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE, {{TIOCMBIS, TIOCM_DTR | TIOCM_RTS}}},
-        {DTR_CONTROL_DISABLE, RTS_CONTROL_ENABLE, {{TIOCMBIC, TIOCM_DTR}, {TIOCMBIS, TIOCM_RTS}}},
-        {DTR_CONTROL_ENABLE, RTS_CONTROL_DISABLE, {{TIOCMBIC, TIOCM_RTS}, {TIOCMBIS, TIOCM_DTR}}},
-        // With RTS handshake the kernel drives RTS (CRTSCTS).
-        {DTR_CONTROL_DISABLE, RTS_CONTROL_HANDSHAKE, {{TIOCMBIC, TIOCM_DTR}}},
-    };
-    for (const ControlCase& controlCase : cases) {
-        DCB dcb{};
-        ASSERT_TRUE(GetCommState(port, &dcb));
-        SetReceiverLine(dcb);
-        dcb.fDtrControl = controlCase.dtrControl;
-        dcb.fRtsControl = controlCase.rtsControl;
-        lineCalls.clear();
-        SetCommState(port, &dcb);
-        std::vector<std::pair<unsigned long, int>> made;
-        for (const LineCall& call : lineCalls) {
-            made.emplace_back(call.request, call.lines);
-        }
-        EXPECT_EQ(made, controlCase.expected)
-            << "DTR control " << controlCase.dtrControl << ", RTS control "
-            << controlCase.rtsControl;
-    }
-}
-
 TEST_F(SerialModemLinesTest, EscapeFunctionsDriveOneLineEach) {
     port = OpenSlave();
     ASSERT_NE(port, INVALID_HANDLE_VALUE);

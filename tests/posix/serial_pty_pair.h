@@ -35,7 +35,7 @@ protected:
 
     // Opens the slave the way the receiver port does, "\\.\" included.
     HANDLE OpenSlave() const {
-        const std::string devicePath = "\\\\.\\" + slavePath;
+        const std::string devicePath = kDevicePathPrefix + slavePath;
         return CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                            OPEN_EXISTING, 0, nullptr);
     }
