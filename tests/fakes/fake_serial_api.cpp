@@ -156,7 +156,9 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, vo
         return 0;
     }
     EXPECT_LE(read.bytes.size(), bytesToRead);
-    std::memcpy(buffer, read.bytes.data(), read.bytes.size());
+    // An empty vector may hold no storage at all (data() null), and memcpy
+    // from null is undefined even for no bytes.
+    if (!read.bytes.empty()) std::memcpy(buffer, read.bytes.data(), read.bytes.size());
     *bytesRead = static_cast<DWORD>(read.bytes.size());
     return 1;
 }
