@@ -26,3 +26,10 @@ uint32_t TakeFuzzWord(FuzzInput& input)
     }
     return word;
 }
+
+int32_t TakeFuzzNumber(FuzzInput& input)
+{
+    const uint8_t byte = TakeFuzzByte(input);
+    if (byte == kFuzzWordFollows) return static_cast<int32_t>(TakeFuzzWord(input));
+    return static_cast<int8_t>(byte);
+}

@@ -20,3 +20,9 @@ bool HasFuzzBytes(const FuzzInput& input);
 uint8_t TakeFuzzByte(FuzzInput& input);
 // Four bytes, the first as the lowest.
 uint32_t TakeFuzzWord(FuzzInput& input);
+// A signed number that is mostly small: one byte as -128..127, except that
+// the byte kFuzzWordFollows is followed by a whole 32-bit word.  Small
+// values are what the code compares against, so the fuzzer finds them in
+// one byte; the word keeps every other value in reach.
+constexpr uint8_t kFuzzWordFollows = 0x7F;
+int32_t TakeFuzzNumber(FuzzInput& input);

@@ -1,13 +1,15 @@
 // Both decoders from any record, with any value and any frame length: each
 // call prints nothing, or exactly one line of its own decoder's form with
 // the code its record holds (NEC also the repeat mark), the state stays one
-// of the decoder's states, and a bit count that was in range stays in range.
+// of the decoder's states, a bit count that was in range stays in range, and
+// the bit that fills a frame (32 for NEC, frame length - 1 held to 1..32 for
+// Sony) prints its code line.
 //
-// Input: 24 bytes for the two records (state, bit count, code each), then
-// steps, each a control byte (bits 0-1 the value: a 32-bit word, a byte, a
-// byte + 256 or a byte; bits 2-3 the frame length: 12, 15, 20 or a 32-bit
-// word; bits 4-5 which decoder: both, NEC, Sony, both; bit 6 the records
-// are overwritten from the next 24 bytes first) and its operands.
+// Input: the two records (state and bit count each a TakeFuzzNumber, code
+// a 32-bit word), then steps, each a control byte (bits 0-1 the value: a
+// 32-bit word, a byte, a byte + 256 or a byte; bits 2-3 the frame length:
+// 12, 15, 20 or a TakeFuzzNumber; bits 4-5 which decoder: both, NEC, Sony,
+// both; bit 6 the records are overwritten first) and its operands.
 
 #include <cstdint>
 #include <cstdio>
@@ -26,8 +28,8 @@ constexpr int32_t kNecCodeBits = 32;
 template <typename Record>
 void TakeRecord(FuzzInput& input, Record& record)
 {
-    record.state = static_cast<int32_t>(TakeFuzzWord(input));
-    record.bitCount = static_cast<int32_t>(TakeFuzzWord(input));
+    record.state = TakeFuzzNumber(input);
+    record.bitCount = TakeFuzzNumber(input);
     record.code = TakeFuzzWord(input);
 }
 
@@ -51,7 +53,7 @@ int32_t TakeFrameLength(FuzzInput& input, uint8_t control)
 {
     const unsigned choice = (control >> 2) & 3;
     if (choice < 3) return kStandardFrameLengths[choice];
-    return static_cast<int32_t>(TakeFuzzWord(input));
+    return TakeFuzzNumber(input);
 }
 
 // The most bit values a Sony frame of this length can hold before it
@@ -66,6 +68,7 @@ int32_t SonyBitLimit(int32_t frameLength)
 void CheckNecStep(unsigned value)
 {
     const bool countInRange = necDecoder.bitCount >= 0 && necDecoder.bitCount <= kNecCodeBits;
+    const bool frameOpen = countInRange && necDecoder.bitCount < kNecCodeBits;
     fakeConsoleOutput.clear();
     DecodeNecInterval(value);
     const std::string& printed = fakeConsoleOutput;
@@ -74,6 +77,9 @@ void CheckNecStep(unsigned value)
     if (countInRange) {
         FuzzCheck(necDecoder.bitCount >= 0 && necDecoder.bitCount <= kNecCodeBits,
                   "NEC bit count left its range");
+    }
+    if (frameOpen && necDecoder.bitCount == kNecCodeBits) {
+        FuzzCheck(!printed.empty(), "the 32nd NEC bit printed no code line");
     }
     if (printed.empty()) return;
     if (printed == "Rpt ") {
@@ -97,6 +103,10 @@ void CheckSonyStep(unsigned value, int32_t frameLength)
     if (countInRange) {
         FuzzCheck(sonyDecoder.bitCount >= 0 && sonyDecoder.bitCount <= limit,
                   "Sony bit count left its range");
+        // The bit value that fills the frame prints its code at once.
+        if (sonyDecoder.bitCount == limit) {
+            FuzzCheck(!printed.empty(), "a full Sony frame printed no code line");
+        }
     }
     if (printed.empty()) return;
     FuzzCheck(printed == CodeLine("\nSony Code: %05X\n", sonyDecoder.code),
