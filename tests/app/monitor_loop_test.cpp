@@ -155,6 +155,24 @@ TEST_F(MonitorLoop, EntryGivesMinusOneAfterAFailedOpenAndDoesNothingElse)
     EXPECT_EQ(fakeWaitingKeys.size(), 1u) << "no key may be read after a failed open";
 }
 
+TEST_F(MonitorLoop, KeyPressedDuringThePowerUpPauseIsTakenAfterTheFirstRead)
+{
+    // Enter pressed in the 500 ms pause: its text follows the first read's
+    // fields, not before them and not after the second read's.
+    receiverPort = nullptr;
+    fakeKeysDuringSleep = {13};
+    fakeReads = {{{211, 18}, {}}, {{35}, {kQuitKey}}};
+    const char* arguments[] = {"irtick", "COM7"};
+    EXPECT_EQ(RunIrtick(2, arguments), 0);
+    EXPECT_EQ(fakeConsoleOutput, "211  18 \n\n 35 ");
+    const auto pause = std::find(fakeSerialCalls.begin(), fakeSerialCalls.end(), "Sleep 500");
+    const std::vector<std::string> afterPause(pause, fakeSerialCalls.end());
+    const std::vector<std::string> expected = {
+        "Sleep 500", "EscapeCommFunction SETRTS", "EscapeCommFunction SETDTR", "ReadFile 16",
+        "ReadFile 16", "EscapeCommFunction CLRDTR", "EscapeCommFunction CLRRTS", "CloseHandle"};
+    EXPECT_EQ(afterPause, expected);
+}
+
 TEST_F(MonitorLoop, EntryRunsOpenLoopAndCloseThenGivesZero)
 {
     receiverPort = nullptr;

@@ -7,15 +7,18 @@
 
 std::string fakeConsoleOutput;
 std::deque<int> fakeWaitingKeys;
+void (*fakeBeforePrint)() = nullptr;
 
 void ResetFakeConsole()
 {
     fakeConsoleOutput.clear();
     fakeWaitingKeys.clear();
+    fakeBeforePrint = nullptr;
 }
 
 void PrintText(const char* format, ...)
 {
+    if (fakeBeforePrint != nullptr) fakeBeforePrint();
     char shortText[kShortTextSize];
     va_list arguments;
     va_start(arguments, format);

@@ -15,6 +15,8 @@ COMMTIMEOUTS fakeDeviceTimeouts;
 COMMTIMEOUTS fakeAppliedTimeouts;
 DWORD fakeAppliedMask = 0xFFFFFFFFu;
 std::deque<FakeRead> fakeReads;
+std::set<std::string> fakeFailingCalls;
+std::vector<int> fakeKeysDuringSleep;
 
 namespace {
 
@@ -35,9 +37,19 @@ const EscapeName kEscapeNames[] = {
 
 void Record(const std::string& call) { fakeSerialCalls.push_back(call); }
 
+// True when the named set-up call is to fail; it then leaves its error.
+bool Fails(const char* name)
+{
+    if (fakeFailingCalls.count(name) == 0) return false;
+    lastError = kFakeSetupError;
+    return true;
+}
+
 }  // namespace
 
 HANDLE FakePortHandle() { return &fakePortObject; }
+
+void FakeSetLastError(DWORD errorCode) { lastError = errorCode; }
 
 void ResetFakeSerial()
 {
@@ -50,6 +62,8 @@ void ResetFakeSerial()
     std::memset(&fakeAppliedTimeouts, 0, sizeof(fakeAppliedTimeouts));
     fakeAppliedMask = 0xFFFFFFFFu;
     fakeReads.clear();
+    fakeFailingCalls.clear();
+    fakeKeysDuringSleep.clear();
     lastError = 0;
 }
 
@@ -75,6 +89,7 @@ BOOL GetCommState(HANDLE file, DCB* dcb)
     Record("GetCommState");
     EXPECT_EQ(file, FakePortHandle());
     EXPECT_EQ(dcb->DCBlength, sizeof(DCB));
+    if (Fails("GetCommState")) return 0;
     *dcb = fakeDeviceDcb;
     dcb->DCBlength = sizeof(DCB);
     return 1;
@@ -84,6 +99,7 @@ BOOL SetCommState(HANDLE file, DCB* dcb)
 {
     Record("SetCommState");
     EXPECT_EQ(file, FakePortHandle());
+    if (Fails("SetCommState")) return 0;
     fakeAppliedDcb = *dcb;
     return 1;
 }
@@ -92,6 +108,7 @@ BOOL GetCommTimeouts(HANDLE file, COMMTIMEOUTS* timeouts)
 {
     Record("GetCommTimeouts");
     EXPECT_EQ(file, FakePortHandle());
+    if (Fails("GetCommTimeouts")) return 0;
     *timeouts = fakeDeviceTimeouts;
     return 1;
 }
@@ -100,6 +117,7 @@ BOOL SetCommTimeouts(HANDLE file, COMMTIMEOUTS* timeouts)
 {
     Record("SetCommTimeouts");
     EXPECT_EQ(file, FakePortHandle());
+    if (Fails("SetCommTimeouts")) return 0;
     fakeAppliedTimeouts = *timeouts;
     return 1;
 }
@@ -108,6 +126,7 @@ BOOL SetCommMask(HANDLE file, DWORD eventMask)
 {
     Record("SetCommMask");
     EXPECT_EQ(file, FakePortHandle());
+    if (Fails("SetCommMask")) return 0;
     fakeAppliedMask = eventMask;
     return 1;
 }
@@ -118,7 +137,7 @@ BOOL EscapeCommFunction(HANDLE file, DWORD function)
     for (const EscapeName& entry : kEscapeNames) {
         if (entry.function == function) {
             Record(std::string("EscapeCommFunction ") + entry.name);
-            return 1;
+            return Fails("EscapeCommFunction") ? 0 : 1;
         }
     }
     Record("EscapeCommFunction " + std::to_string(function));
@@ -134,7 +153,13 @@ BOOL CloseHandle(HANDLE object)
 
 DWORD GetLastError() { return lastError; }
 
-void Sleep(DWORD milliseconds) { Record("Sleep " + std::to_string(milliseconds)); }
+void Sleep(DWORD milliseconds)
+{
+    Record("Sleep " + std::to_string(milliseconds));
+    fakeWaitingKeys.insert(fakeWaitingKeys.end(), fakeKeysDuringSleep.begin(),
+                           fakeKeysDuringSleep.end());
+    fakeKeysDuringSleep.clear();
+}
 
 BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped)
 {
@@ -156,7 +181,9 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, vo
         return 0;
     }
     EXPECT_LE(read.bytes.size(), bytesToRead);
-    std::memcpy(buffer, read.bytes.data(), read.bytes.size());
+    // An empty vector may hold no storage at all (data() null), and memcpy
+    // from null is undefined even for no bytes.
+    if (!read.bytes.empty()) std::memcpy(buffer, read.bytes.data(), read.bytes.size());
     *bytesRead = static_cast<DWORD>(read.bytes.size());
     return 1;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,18 @@ extern COMMTIMEOUTS fakeDeviceTimeouts;  // what GetCommTimeouts reports
 extern COMMTIMEOUTS fakeAppliedTimeouts;
 extern DWORD fakeAppliedMask;
 extern std::deque<FakeRead> fakeReads;  // consumed one per ReadFile
+// Set-up calls that fail, by name ("GetCommState", "SetCommState",
+// "GetCommTimeouts", "SetCommTimeouts", "SetCommMask",
+// "EscapeCommFunction"): they are recorded, change nothing and leave
+// kFakeSetupError as the last error.
+extern std::set<std::string> fakeFailingCalls;
+constexpr DWORD kFakeSetupError = 31;
+// Keys pressed while Sleep runs (the power-up pause); they become waiting
+// for the console stand-in when Sleep returns.
+extern std::vector<int> fakeKeysDuringSleep;
+
+// What GetLastError gives next, as a later failing call would leave it.
+void FakeSetLastError(DWORD errorCode);
 
 // The handle the stand-in hands out on a successful open.
 HANDLE FakePortHandle();

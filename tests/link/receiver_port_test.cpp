@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,16 @@ DCB OddDeviceState()
     return dcb;
 }
 
+// Every call of a successful open, in order.
+std::vector<std::string> OpenCalls(const std::string& portName)
+{
+    return {
+        "CreateFileA \\\\.\\" + portName, "GetCommState",  "SetCommState",
+        "GetCommTimeouts",              "SetCommTimeouts", "SetCommMask",
+        "Sleep 500",                    "EscapeCommFunction SETRTS", "EscapeCommFunction SETDTR",
+    };
+}
+
 TEST_F(ReceiverPort, OpenConfiguresPausesAndPowersUpInOrder)
 {
     fakeDeviceDcb = OddDeviceState();
@@ -65,13 +76,7 @@ TEST_F(ReceiverPort, OpenConfiguresPausesAndPowersUpInOrder)
     ASSERT_EQ(OpenReceiverPort("COM1"), 0);
     EXPECT_EQ(receiverPort, FakePortHandle());
     EXPECT_EQ(fakeConsoleOutput, "");
-
-    const std::vector<std::string> expected = {
-        "CreateFileA \\\\.\\COM1",      "GetCommState",  "SetCommState",
-        "GetCommTimeouts",              "SetCommTimeouts", "SetCommMask",
-        "Sleep 500",                    "EscapeCommFunction SETRTS", "EscapeCommFunction SETDTR",
-    };
-    EXPECT_EQ(fakeSerialCalls, expected);
+    EXPECT_EQ(fakeSerialCalls, OpenCalls("COM1"));
     EXPECT_EQ(fakeAppliedMask, 0u);
 
     // The read time-outs change; the write time-outs go back as read.
@@ -147,6 +152,48 @@ TEST_F(ReceiverPort, FailedOpenPrintsPathAndCodeAndCallsNothingElse)
         ASSERT_EQ(fakeSerialCalls.size(), 1u);
         EXPECT_EQ(fakeSerialCalls[0], std::string("CreateFileA \\\\.\\") + c.portName);
     }
+}
+
+TEST_F(ReceiverPort, FailingSetUpCallsStillGiveAnOpenPoweredPort)
+{
+    // A device that takes the open but rejects settings still runs: every
+    // later call is still made, nothing is printed, the open gives 0.  Each
+    // call fails alone, then all of them together.
+    const std::vector<std::string> setUpCalls = {"GetCommState",    "SetCommState",
+                                                 "GetCommTimeouts", "SetCommTimeouts",
+                                                 "SetCommMask",     "EscapeCommFunction"};
+    std::vector<std::set<std::string>> failingSets;
+    for (const std::string& call : setUpCalls) failingSets.push_back({call});
+    failingSets.emplace_back(setUpCalls.begin(), setUpCalls.end());
+    for (const std::set<std::string>& failing : failingSets) {
+        SetUp();
+        SCOPED_TRACE(testing::PrintToString(failing));
+        fakeDeviceDcb = OddDeviceState();
+        fakeFailingCalls = failing;
+        EXPECT_EQ(OpenReceiverPort("COM2"), 0);
+        EXPECT_EQ(receiverPort, FakePortHandle());
+        EXPECT_EQ(fakeConsoleOutput, "");
+        EXPECT_EQ(fakeSerialCalls, OpenCalls("COM2"));
+        if (failing.count("SetCommState") == 0) {
+            // Without the device's record the line is still set in full,
+            // in a record of the right length.
+            EXPECT_EQ(fakeAppliedDcb.DCBlength, sizeof(DCB));
+            EXPECT_EQ(fakeAppliedDcb.BaudRate, 57600u);
+            EXPECT_EQ(fakeAppliedDcb.ByteSize, 8);
+            EXPECT_EQ(fakeAppliedDcb.fRtsControl, RTS_CONTROL_DISABLE);
+        }
+    }
+}
+
+TEST_F(ReceiverPort, ErrorCodeIsTakenBeforeTheMessageIsPrinted)
+{
+    // The print itself may change the last error (a console or a C runtime
+    // call inside it): the message must show the open's own code.
+    fakeOpenFails = true;
+    fakeOpenError = 2;
+    fakeBeforePrint = [] { FakeSetLastError(998); };
+    EXPECT_EQ(OpenReceiverPort("nothere"), 1);
+    EXPECT_EQ(fakeConsoleOutput, "Error opening port: \\\\.\\nothere (2)\n");
 }
 
 TEST_F(ReceiverPort, LongNameFormsTheWholePath)

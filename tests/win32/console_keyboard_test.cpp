@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 #include "app/console.h"
@@ -18,6 +19,7 @@ constexpr WORD kScanEnter = 28;
 constexpr WORD kScanLeftShift = 42;
 constexpr WORD kScanUp = 72;
 constexpr WORD kScanF1 = 59;
+constexpr WORD kScanC = 46;
 
 INPUT_RECORD KeyEvent(bool down, WORD scanCode, char character, DWORD controlKeys)
 {
@@ -143,6 +145,34 @@ TEST_F(Win32ConsoleKeyboard, EnterGivesThirteenAndTheConsoleModeIsKept)
     DWORD mode = 0;
     GetConsoleMode(input, &mode);
     EXPECT_EQ(mode, lineMode);
+}
+
+TEST_F(Win32ConsoleKeyboard, ReadKeyRunsInModeZeroAndTakesCtrlCAsThree)
+{
+    // ReadKey waits in a thread of its own for a key while the test looks at
+    // the console's mode, then gives it Ctrl+C: with processed input still
+    // on, the console would take Ctrl+C as the interrupt instead of a key.
+    const DWORD processedMode = ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT;
+    SetConsoleMode(input, processedMode);
+    int keyCode = kNothingWaiting;
+    std::thread reader([&keyCode] { keyCode = ReadKey(); });
+    DWORD modeDuringRead = processedMode;
+    // Generous: a loaded machine may start the thread late.
+    for (int attempt = 0; attempt < 1000 && modeDuringRead != 0; ++attempt) {
+        Sleep(10);
+        GetConsoleMode(input, &modeDuringRead);
+    }
+    EXPECT_EQ(modeDuringRead, 0u);
+    if (modeDuringRead == 0) {
+        Put({KeyEvent(true, kScanC, 3, LEFT_CTRL_PRESSED)});
+    } else {
+        Put({KeyEvent(true, kScanA, 'a', 0)});  // ends the read all the same
+    }
+    reader.join();
+    if (modeDuringRead == 0) EXPECT_EQ(keyCode, 3);
+    DWORD modeAfter = 0;
+    GetConsoleMode(input, &modeAfter);
+    EXPECT_EQ(modeAfter, processedMode);
 }
 
 }  // namespace
