@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "terminal_pty_pair.h"
+#include "ending_signals.h"
 #include "terminal_state.h"
 
 namespace {
@@ -41,9 +42,7 @@ bool BecomeSessionOn(int terminal)
 // test process was started with.
 void DefaultSignalActions()
 {
-    for (const int signalNumber : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT, SIGTTOU}) {
-        signal(signalNumber, SIG_DFL);
-    }
+    for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) signal(signalNumber, SIG_DFL);
 }
 
 void NoCoreDumps()
@@ -60,12 +59,31 @@ struct EndingCase {
     const char* typedKey;  // typed on the terminal; nullptr: sent with kill()
 };
 
+// Every signal whose default action ends the process, as the console
+// prepares for a run: the ending handlers and key mode.
 const EndingCase kEndingCases[] = {
     {"Ctrl+C typed", SIGINT, "\x03"},
-    {"Ctrl+\\ typed", SIGQUIT, "\x1c"},
     {"SIGINT sent", SIGINT, nullptr},
+    {"SIGQUIT", SIGQUIT, nullptr},
     {"SIGTERM", SIGTERM, nullptr},
     {"SIGHUP", SIGHUP, nullptr},
+    {"SIGXFSZ", SIGXFSZ, nullptr},
+    {"SIGABRT", SIGABRT, nullptr},
+    {"SIGSEGV", SIGSEGV, nullptr},
+    {"SIGBUS", SIGBUS, nullptr},
+    {"SIGFPE", SIGFPE, nullptr},
+    {"SIGILL", SIGILL, nullptr},
+    {"SIGALRM", SIGALRM, nullptr},
+    {"SIGUSR1", SIGUSR1, nullptr},
+    {"SIGUSR2", SIGUSR2, nullptr},
+    {"SIGXCPU", SIGXCPU, nullptr},
+    {"SIGVTALRM", SIGVTALRM, nullptr},
+    {"SIGPROF", SIGPROF, nullptr},
+    {"SIGPWR", SIGPWR, nullptr},
+    {"SIGSYS", SIGSYS, nullptr},
+    {"SIGTRAP", SIGTRAP, nullptr},
+    {"SIGPOLL", SIGPOLL, nullptr},
+    {"SIGSTKFLT", SIGSTKFLT, nullptr},
 };
 
 TEST(TerminalSignalsTest, EndingSignalPutsTheTerminalBackAndKeepsItsStatus)
@@ -83,7 +101,9 @@ TEST(TerminalSignalsTest, EndingSignalPutsTheTerminalBackAndKeepsItsStatus)
         if (child == 0) {
             NoCoreDumps();
             DefaultSignalActions();
-            if (!BecomeSessionOn(pty.slave) || EnterKeyMode(pty.slave) != 0) _exit(1);
+            if (!BecomeSessionOn(pty.slave)) _exit(1);
+            InstallEndingHandlers();
+            if (EnterKeyMode(pty.slave) != 0) _exit(1);
             if (write(ready[1], &kReady, 1) != 1) _exit(1);
             for (;;) pause();
         }
@@ -106,6 +126,68 @@ TEST(TerminalSignalsTest, EndingSignalPutsTheTerminalBackAndKeepsItsStatus)
         close(ready[0]);
         ClosePtyPair(&pty);
     }
+}
+
+// The real-time signals end a process too.
+TEST(TerminalSignalsTest, RealTimeSignalPutsTheTerminalBack)
+{
+    for (const int signalNumber : {SIGRTMIN, SIGRTMAX}) {
+        SCOPED_TRACE(signalNumber);
+        PtyPair pty;
+        ASSERT_TRUE(OpenPtyPair(&pty));
+        const termios found = TerminalSettings(pty.slave);
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            DefaultSignalActions();
+            if (!BecomeSessionOn(pty.slave)) _exit(1);
+            InstallEndingHandlers();
+            if (EnterKeyMode(pty.slave) != 0 || write(ready[1], &kReady, 1) != 1) _exit(1);
+            for (;;) pause();
+        }
+        close(ready[1]);
+        ASSERT_TRUE(WaitReadable(ready[0], kReadyMilliseconds));
+        ASSERT_EQ(kill(child, signalNumber), 0);
+        int status = 0;
+        ASSERT_TRUE(WaitForChild(child, kChildMilliseconds, &status));
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << "status " << status;
+        EXPECT_TRUE(SameSettings(TerminalSettings(pty.slave), found));
+        close(ready[0]);
+        ClosePtyPair(&pty);
+    }
+}
+
+// Ctrl+\ is a key in key mode: it raises no SIGQUIT and arrives as its
+// byte, 28, as on a Windows console.  Ctrl+C stays the interrupt.
+TEST(TerminalSignalsTest, CtrlBackslashIsAKeyNotAQuitSignal)
+{
+    PtyPair pty;
+    ASSERT_TRUE(OpenPtyPair(&pty));
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        NoCoreDumps();
+        DefaultSignalActions();
+        if (!BecomeSessionOn(pty.slave) || EnterKeyMode(pty.slave) != 0) _exit(1);
+        if (write(ready[1], &kReady, 1) != 1) _exit(1);
+        unsigned char key = 0;
+        if (read(pty.slave, &key, 1) != 1) _exit(2);
+        LeaveKeyMode();
+        _exit(key);
+    }
+    close(ready[1]);
+    ASSERT_TRUE(WaitReadable(ready[0], kReadyMilliseconds));
+    ASSERT_TRUE(WriteAll(pty.master, "\x1c"));
+    int status = 0;
+    ASSERT_TRUE(WaitForChild(child, kChildMilliseconds, &status));
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0x1c);
+    close(ready[0]);
+    ClosePtyPair(&pty);
 }
 
 // --- Suspension -------------------------------------------------------------
@@ -179,6 +261,7 @@ int RunWorker(int terminal, int ready)
     setpgid(0, 0);
     DefaultSignalActions();
     // Started in the background: key mode waits for the foreground.
+    InstallEndingHandlers();
     if (EnterKeyMode(terminal) != 0) return 1;
     if (write(ready, &kReady, 1) != 1) return 1;
     for (;;) pause();
