@@ -22,8 +22,7 @@ static_assert(kRightAltPressed == RIGHT_ALT_PRESSED && kLeftAltPressed == LEFT_A
 // standard input changes nothing.
 constexpr const char* kConsoleInputName = "CONIN$";
 
-// Console input events looked at per peek.  The waiting events are
-// looked at in pieces of this many, so that no poll allocates.
+// Console input events looked at per peek.
 constexpr DWORD kPeekedEventCapacity = 64;
 INPUT_RECORD peekedEvents[kPeekedEventCapacity];
 
@@ -94,24 +93,18 @@ bool IsKeyWaiting()
     DWORD eventCount = 0;
     if (!GetNumberOfConsoleInputEvents(input, &eventCount) || eventCount == 0) return false;
 
-    // Looks at the waiting events without taking any key: releases, lone
-    // modifiers, mouse, focus and size events at the front are taken and
-    // dropped a piece at a time, until a key or the end of the input.
+    // Looks at the waiting events, a fixed buffer's worth at a time, without
+    // taking any: releases, lone modifiers, mouse, focus and size events
+    // stay until ReadKey passes over them on its way to a key.  Only when a
+    // whole buffer of them hides what lies behind are those taken and
+    // dropped (ReadKey would drop them too), so that no poll allocates.
     for (;;) {
         DWORD peeked = 0;
-        if (!PeekConsoleInputA(input, peekedEvents, kPeekedEventCapacity, &peeked) ||
-            peeked == 0) {
-            return false;
+        if (!PeekConsoleInputA(input, peekedEvents, kPeekedEventCapacity, &peeked)) return false;
+        for (DWORD index = 0; index < peeked; ++index) {
+            if (CodesOfRecord(peekedEvents[index]).firstCode != kNoKeyCode) return true;
         }
-        DWORD dropped = 0;
-        while (dropped < peeked && CodesOfRecord(peekedEvents[dropped]).firstCode == kNoKeyCode) {
-            ++dropped;
-        }
-        if (dropped < peeked) {
-            DropEvents(input, dropped);
-            return true;
-        }
-        if (!DropEvents(input, dropped)) return false;
+        if (peeked < kPeekedEventCapacity || !DropEvents(input, peeked)) return false;
     }
 }
 

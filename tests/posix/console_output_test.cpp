@@ -4,8 +4,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,13 +42,6 @@ void BecomeConsoleChild(int output)
     dup2(output, STDOUT_FILENO);
     stdout = fdopen(STDOUT_FILENO, "w");
     if (stdout == nullptr) _exit(92);
-}
-
-void NoCoreDumps()
-{
-    const rlimit none{0, 0};
-    setrlimit(RLIMIT_CORE, &none);
-    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 }
 
 void Tell(int fd)
@@ -181,7 +172,7 @@ TEST(ConsoleOutputTest, ToAPipeNothingPrintedIsLostWhenASignalEndsTheRun)
         ASSERT_GE(child, 0);
         if (child == 0) {
             NoCoreDumps();
-            for (int number = 1; number < NSIG; ++number) signal(number, SIG_DFL);
+            DefaultSignalActions();
             BecomeConsoleChild(output[1]);
             PrepareConsole();
             for (size_t at = 0; at < fields.size();) {
