@@ -224,7 +224,7 @@ TEST_F(KeyReaderTerminalTest, LoneEscapeIsEscapeAfterAShortWait)
 
 TEST_F(KeyReaderTerminalTest, MoreKeysThanThePendingRoomAreAllRead)
 {
-    const std::string typed(150, 'k');
+    const std::string typed(600, 'k');
     Type(typed + "\r");
     size_t letters = 0;
     int code = 0;
