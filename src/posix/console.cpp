@@ -2,7 +2,7 @@
 // keys from the controlling terminal.
 
 #include "app/console.h"
-#include "app/formatted_text.h"
+#include "app/console_output.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -10,9 +10,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdarg>
-#include <cstdio>
 
+#include "ending_signals.h"
 #include "key_reader.h"
 #include "terminal_state.h"
 
@@ -24,34 +23,42 @@ namespace {
 constexpr const char* kKeyboardDevice = "/dev/tty";
 constexpr int kKeyboardOpenFlags = O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK;
 
-// Output to a file or pipe is held here and written out when it fills and
-// when the console is restored (or the process ends normally).  A buffer of
-// our own, so that its size does not depend on the file's block size.
-constexpr size_t kOutputBufferSize = 8192;
-char outputBuffer[kOutputBufferSize];
-
-enum OutputKind { kOutputNotChosen, kOutputToTerminal, kOutputBuffered };
-
-OutputKind outputKind = kOutputNotChosen;
 int keyboardFd = -1;
 
-// Chosen before the first output: setvbuf must come before any I/O.
-void ChooseOutputKind()
+// Standard input, output and error.
+constexpr int kStandardDescriptors[] = {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO};
+constexpr const char* kNullDevice = "/dev/null";
+
+// Started with one of them closed (irtick -p/dev/pts/5 <&- >&-), the next
+// open would take its number: /dev/tty would become standard input and the
+// port standard output, and the display would go out on the serial line.
+// Each closed one gets /dev/null, before anything else is opened.
+void TakeStandardDescriptors()
 {
-    if (outputKind != kOutputNotChosen) return;
-    if (isatty(STDOUT_FILENO)) {
-        // Written with write() directly, nothing held in stdio.
-        outputKind = kOutputToTerminal;
-    } else {
-        setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
-        outputKind = kOutputBuffered;
+    for (const int fd : kStandardDescriptors) {
+        if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        // open gives the lowest free number: this one, as the lower ones
+        // are taken already.
+        const int opened = open(kNullDevice, fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) close(opened);
     }
 }
 
-// Writes the whole text with one write() where the terminal takes it,
-// going on after partial writes and interruptions.  Failures end the
-// attempt silently.
-void WriteWhole(const char* text, size_t length)
+void IgnoreBrokenPipe()
+{
+    // A reader that goes away (irtick | head -c 40) must not end the run;
+    // the write fails with EPIPE instead, and failed prints are ignored.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
+}
+
+}  // namespace
+
+// One write() where the file takes it all, going on after partial writes
+// and interruptions.  write() and poll() are async-signal-safe.
+void WriteStandardOutput(const char* text, size_t length)
 {
     while (length > 0) {
         const ssize_t written = write(STDOUT_FILENO, text, length);
@@ -71,34 +78,7 @@ void WriteWhole(const char* text, size_t length)
     }
 }
 
-void IgnoreBrokenPipe()
-{
-    // A reader that goes away (irtick | head -c 40) must not end the run;
-    // the write fails with EPIPE instead, and failed prints are ignored.
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    sigaction(SIGPIPE, &ignore, nullptr);
-}
-
-}  // namespace
-
-void PrintText(const char* format, ...)
-{
-    ChooseOutputKind();
-    char shortText[kShortTextSize];
-    va_list arguments;
-    va_start(arguments, format);
-    FormattedText formatted = FormatText(shortText, sizeof shortText, format, arguments);
-    va_end(arguments);
-    if (formatted.text == nullptr) return;
-    if (outputKind == kOutputToTerminal) {
-        WriteWhole(formatted.text, formatted.length);
-    } else {
-        fwrite(formatted.text, 1, formatted.length, stdout);
-    }
-    ReleaseFormattedText(&formatted);
-}
+bool IsStandardOutputInteractive() { return isatty(STDOUT_FILENO) != 0; }
 
 bool IsKeyWaiting()
 {
@@ -112,8 +92,10 @@ int ReadKey()
 
 void PrepareConsole()
 {
+    TakeStandardDescriptors();
     IgnoreBrokenPipe();
-    ChooseOutputKind();
+    ChooseOutputMode();
+    InstallEndingHandlers();
     if (keyboardFd >= 0) return;
     // No terminal (a service, cron, CI): no key is ever waiting.
     const int fd = open(kKeyboardDevice, kKeyboardOpenFlags);
@@ -130,10 +112,12 @@ void PrepareConsole()
 
 void RestoreConsole()
 {
-    fflush(stdout);
-    if (keyboardFd < 0) return;
-    LeaveKeyMode();
-    ForgetPendingKeys();
-    close(keyboardFd);
-    keyboardFd = -1;
+    WriteOutHeldOutput();
+    if (keyboardFd >= 0) {
+        LeaveKeyMode();
+        ForgetPendingKeys();
+        close(keyboardFd);
+        keyboardFd = -1;
+    }
+    RemoveEndingHandlers();
 }

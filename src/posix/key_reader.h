@@ -1,57 +1,37 @@
-// Key presses from the bytes a terminal sends, given as the key codes of the
-// Win32 console: 1..255 for a key that gives a character, and for a key that
-// gives none (arrows, Home, F1 ...) first 0 or 224 and then, at the next
-// read, the key's second code.
+// The key reader on a terminal descriptor (the console passes its /dev/tty,
+// tests a pseudo-terminal): takes the bytes the terminal has, hands them to
+// the key parser (key_parser.h) and times how long the rest of a key begun
+// may take.  It keeps the bytes taken that do not yet form a key, and the
+// second code of the last key read.
 //
-// A terminal sends a key as one byte, as the bytes of one UTF-8 character,
-// or as an escape sequence (the Up arrow as ESC [ A or ESC O A).  Each key
-// is read whole, so that no byte of it is left in the terminal once the run
-// ends on it.
+// Each key is read whole, so that no byte of it is left in the terminal
+// once the run ends on it; input that is no key (mouse reports, focus
+// events, terminal replies) is dropped and never counts.
 #pragma once
 
-#include <cstddef>
+#include "key_parser.h"
 
-// The second code of a key that has only one.
-constexpr int kNoSecondCode = -1;
-
-// How long a key read waits for the rest of an escape sequence or UTF-8
-// character whose first bytes have arrived.  A terminal sends a key's bytes
-// together, so the rest comes at once; an Escape key on its own is taken as
-// Escape after this time.
+// How long the reader waits for the rest of an escape sequence or UTF-8
+// character whose first bytes have arrived, counted from when it first saw
+// them.  A terminal sends a key's bytes together, so the rest comes at
+// once; an Escape key on its own is taken as Escape after this time.
 constexpr int kKeyRestWaitMilliseconds = 50;
 
-// The first key found in a run of bytes.
-struct ParsedKey {
-    bool complete;    // false: the bytes are the start of a key whose rest may still come
-    size_t length;    // bytes the key takes (when complete)
-    int firstCode;    // 0..255
-    int secondCode;   // code held for the next read, or kNoSecondCode
-};
-
-// Finds the first key in bytes[0 .. count), count >= 1.  When moreMayCome
-// is false no further byte will arrive and an unfinished key is taken with
-// the bytes it has:
-//   - a lone ESC gives 27; an unfinished or unknown escape sequence is
-//     taken whole and also gives 27 (the closest key that ends a run);
-//   - an unfinished UTF-8 character gives its first byte.
-// A byte 0 (Ctrl+Space, Ctrl+@) gives 0 and then 3, the code the Win32
-// console has for that key.
-ParsedKey ParseKeyBytes(const unsigned char* bytes, size_t count, bool moreMayCome);
-
-// The key reader on a terminal descriptor (the console passes its /dev/tty,
-// tests a pseudo-terminal).  It keeps the bytes it has taken from the
-// terminal that do not yet form a read key, and the held second code.
-
-// True when a second code is held or a key's bytes are pending.  Moves every
-// byte the terminal has ready into the pending bytes first; never waits.
-// Does not read while another process group holds the terminal's foreground
-// (the read would stop the process).  fd < 0: only a held code counts.
+// True when a second code is held or a whole key is pending.  Moves every
+// byte the terminal has ready into the pending bytes first and drops what
+// makes no key; never waits.  The start of a key whose rest has not come is
+// no key yet: it counts once it is whole, or once kKeyRestWaitMilliseconds
+// have passed without its rest (a lone Escape).  Does not read while
+// another process group holds the terminal's foreground (the read would
+// stop the process).  fd < 0: only a held code counts.
 bool IsKeyWaitingOn(int fd);
 
 // One key: the held second code if there is one, otherwise the first code
-// of the next whole key.  Waits for a key when none is pending, and up to
+// of the next whole key.  After IsKeyWaitingOn said true it gives that key
+// at once; otherwise it waits for a key, and up to the rest of
 // kKeyRestWaitMilliseconds for the rest of a key that has begun.  Gives -1
-// when the terminal cannot be read (fd < 0, hung up, read error).
+// when the terminal cannot be read (fd < 0, hung up, read error) and no
+// key is pending.
 int ReadKeyFrom(int fd);
 
 // Drops the pending bytes and the held code, and forgets a terminal that

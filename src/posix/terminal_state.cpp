@@ -6,10 +6,13 @@
 #include <cerrno>
 #include <cstddef>
 
+#include "ending_signals.h"
+
 namespace {
 
 // Input processing switched off for the run.  Everything here acts on keys
-// only; the output flags and the signal keys (ISIG) stay as found.
+// only; the output flags and the signal keys (ISIG) stay as found, apart
+// from the quit character (below).
 constexpr tcflag_t kLocalFlagsOff =
     ICANON    // each key on its own, not a line at a time
     | ECHO    // keys not echoed
@@ -27,6 +30,10 @@ constexpr tcflag_t kInputFlagsOff =
 #endif
     ;
 constexpr cc_t kReadOneByte = 1;
+// Ctrl+\ is a key, as on a Windows console: a quit character that raised
+// SIGQUIT would end the run with the receiver left powered.  Ctrl+C (VINTR)
+// and Ctrl+Z (VSUSP) keep their signals.
+constexpr cc_t kNoCharacter = _POSIX_VDISABLE;
 constexpr cc_t kNoInterByteTimer = 0;
 
 // The terminal in key mode, and its settings as found and for the run.
@@ -40,7 +47,6 @@ volatile sig_atomic_t keyModeWanted = 0;
 // The terminal holds the run's settings now (not while suspended).
 volatile sig_atomic_t keySettingsActive = 0;
 
-void EndOnSignal(int signalNumber);
 void StopOnSignal(int signalNumber);
 void ResumeOnSignal(int signalNumber);
 
@@ -49,11 +55,8 @@ struct HandledSignal {
     void (*handler)(int);
 };
 
+// The signals that end the process are handled in ending_signals.cpp.
 const HandledSignal kHandledSignals[] = {
-    {SIGINT, EndOnSignal},   // Ctrl+C
-    {SIGQUIT, EndOnSignal},  // Ctrl+\ .
-    {SIGTERM, EndOnSignal},  // kill, timeout
-    {SIGHUP, EndOnSignal},   // the terminal or its window went away
     {SIGTSTP, StopOnSignal}, // Ctrl+Z
     {SIGCONT, ResumeOnSignal},
 };
@@ -91,12 +94,14 @@ void SetDefaultAction(int signalNumber)
     sigaction(signalNumber, &byDefault, nullptr);
 }
 
-// The signals of key mode, and SIGTTOU: a handler that puts settings back
-// must not be stopped for it when the process is not in the foreground.
+// The signals of key mode and the ending signals, which read its state,
+// and SIGTTOU: a handler that puts settings back must not be stopped for it
+// when the process is not in the foreground.
 void FillKeyModeSignals(sigset_t* signals)
 {
     sigemptyset(signals);
     for (const HandledSignal& handled : kHandledSignals) sigaddset(signals, handled.signalNumber);
+    AddEndingSignals(signals);
     sigaddset(signals, SIGTTOU);
 }
 
@@ -132,19 +137,6 @@ void RemoveHandlers()
             savedActions[i].replaced = false;
         }
     }
-}
-
-// SIGINT, SIGQUIT, SIGTERM, SIGHUP: the terminal as found, then the
-// signal's own default action.  The signal raised again stays pending while
-// this handler runs and ends the process as the handler returns, with the
-// signal's exit status; no other code of the program runs.
-void EndOnSignal(int signalNumber)
-{
-    const int savedErrno = errno;
-    PutFoundSettingsBack();
-    SetDefaultAction(signalNumber);
-    raise(signalNumber);
-    errno = savedErrno;
 }
 
 // SIGTSTP: the terminal as found, then stop as the default action does.
@@ -185,7 +177,8 @@ bool KeySettingsTook(int fd)
     termios now{};
     if (tcgetattr(fd, &now) != 0) return false;
     return (now.c_lflag & kLocalFlagsOff) == 0 && (now.c_iflag & kInputFlagsOff) == 0 &&
-           now.c_cc[VMIN] == kReadOneByte && now.c_cc[VTIME] == kNoInterByteTimer;
+           now.c_cc[VMIN] == kReadOneByte && now.c_cc[VTIME] == kNoInterByteTimer &&
+           now.c_cc[VQUIT] == kNoCharacter;
 }
 
 }  // namespace
@@ -197,7 +190,14 @@ termios MakeKeyModeSettings(const termios& found)
     keys.c_iflag &= ~kInputFlagsOff;
     keys.c_cc[VMIN] = kReadOneByte;
     keys.c_cc[VTIME] = kNoInterByteTimer;
+    keys.c_cc[VQUIT] = kNoCharacter;
     return keys;
+}
+
+void PutTerminalBackOnEnding()
+{
+    keyModeWanted = 0;
+    PutFoundSettingsBack();
 }
 
 bool IsInForegroundOf(int fd)
@@ -216,12 +216,12 @@ int EnterKeyMode(int fd)
 
     // No handler may run between the settings and the flags that say which
     // settings the terminal holds.
+    // SIGTTOU is left out here: a process moved to the background in the
+    // meantime is stopped until it is in the foreground again.
     sigset_t keyModeSignals;
     sigset_t previousMask;
-    sigemptyset(&keyModeSignals);
-    for (const HandledSignal& handled : kHandledSignals) {
-        sigaddset(&keyModeSignals, handled.signalNumber);
-    }
+    FillKeyModeSignals(&keyModeSignals);
+    sigdelset(&keyModeSignals, SIGTTOU);
     sigprocmask(SIG_BLOCK, &keyModeSignals, &previousMask);
 
     foundSettings = found;
@@ -230,8 +230,6 @@ int EnterKeyMode(int fd)
     InstallHandlers();
     keyModeWanted = 1;
     int result = 0;
-    // SIGTTOU is not blocked here: a process moved to the background in
-    // the meantime is stopped until it is in the foreground again.
     if (IsInForegroundOf(fd)) {
         keySettingsActive = 1;
         if (tcsetattr(fd, TCSANOW, &keySettings) != 0 || !KeySettingsTook(fd)) {

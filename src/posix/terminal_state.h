@@ -3,15 +3,14 @@
 //
 // For the whole run only the input side changes: keys are not echoed, each
 // key is read on its own without waiting for Enter, Enter arrives as 13
-// (carriage return, untranslated), and Ctrl+S / Ctrl+Q are plain keys, so
-// output never freezes.  Output processing stays as found (a line feed
-// still starts a new line), and Ctrl+C, Ctrl+\ and Ctrl+Z still raise their
-// signals.
+// (carriage return, untranslated), Ctrl+S / Ctrl+Q are plain keys, so
+// output never freezes, and Ctrl+\ is a plain key too (no quit character).
+// Output processing stays as found (a line feed still starts a new line),
+// and Ctrl+C and Ctrl+Z still raise their signals.
 //
-// While key mode is on, handlers for SIGINT, SIGTERM, SIGHUP and SIGQUIT put
-// the found settings back and then let the signal end the process as it
-// would have (same exit status; nothing else of the program runs, so the
-// receiver is not powered down).  SIGTSTP puts them back before the process
+// The signals that end the process put the found settings back through
+// PutTerminalBackOnEnding (ending_signals.h installs their handlers).
+// While key mode is on, SIGTSTP puts them back before the process
 // stops, and SIGCONT switches them again when the process is continued in
 // the foreground.  A signal that was ignored when key mode began stays
 // ignored.
@@ -31,6 +30,11 @@ termios MakeKeyModeSettings(const termios& found);
 // terminal or refuses the settings; the terminal is then as found and no
 // handler is left installed.  Key mode is on for one terminal at a time.
 int EnterKeyMode(int fd);
+
+// From a handler of a signal that ends the process: puts back the settings
+// EnterKeyMode found, if the terminal holds the run's settings now.
+// Async-signal-safe.
+void PutTerminalBackOnEnding();
 
 // Puts back the settings EnterKeyMode found and removes its handlers.
 // Safe to call again, and without EnterKeyMode.

@@ -3,11 +3,9 @@
 // input events of the console itself.
 
 #include "app/console.h"
-#include "app/formatted_text.h"
+#include "app/console_output.h"
 
-#include <cstdarg>
 #include <cstdio>
-#include <vector>
 
 #include "key_codes.h"
 #include "serial_api.h"  // <windows.h>
@@ -24,15 +22,9 @@ static_assert(kRightAltPressed == RIGHT_ALT_PRESSED && kLeftAltPressed == LEFT_A
 // standard input changes nothing.
 constexpr const char* kConsoleInputName = "CONIN$";
 
-// Standard output's stdio buffer.  To a file or pipe it holds the output
-// until it fills and until the console is restored (or the process ends
-// normally); on a console it holds one print, which goes out at once.
-constexpr size_t kOutputBufferSize = 8192;
-char outputBuffer[kOutputBufferSize];
-
-enum OutputKind { kOutputNotChosen, kOutputToConsole, kOutputBuffered };
-
-OutputKind outputKind = kOutputNotChosen;
+// Console input events looked at per peek.
+constexpr DWORD kPeekedEventCapacity = 64;
+INPUT_RECORD peekedEvents[kPeekedEventCapacity];
 
 HANDLE keyboard = INVALID_HANDLE_VALUE;
 bool keyboardOpenTried = false;
@@ -46,14 +38,6 @@ bool IsConsole(HANDLE handle)
     DWORD mode = 0;
     return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
            GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode) != 0;
-}
-
-// Chosen before the first output: setvbuf must come before any I/O.
-void ChooseOutputKind()
-{
-    if (outputKind != kOutputNotChosen) return;
-    setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
-    outputKind = IsConsole(GetStdHandle(STD_OUTPUT_HANDLE)) ? kOutputToConsole : kOutputBuffered;
 }
 
 // The console input, opened on first use.  Without a console (a service,
@@ -80,22 +64,25 @@ KeyCodes CodesOfRecord(const INPUT_RECORD& record)
     return KeyCodesOfEvent(event);
 }
 
+// Takes the first count events (none of them a key) out of the input.
+bool DropEvents(HANDLE input, DWORD count)
+{
+    if (count == 0) return true;
+    DWORD taken = 0;
+    return ReadConsoleInputA(input, peekedEvents, count, &taken) != 0 && taken == count;
+}
+
 }  // namespace
 
-void PrintText(const char* format, ...)
+bool IsStandardOutputInteractive() { return IsConsole(GetStdHandle(STD_OUTPUT_HANDLE)); }
+
+// Through the C runtime's text stream, so that a line feed goes out as
+// CR LF as Windows programs write it; flushed at once, as the held output
+// (console_output.h) is the only buffer that holds anything back.
+void WriteStandardOutput(const char* text, size_t length)
 {
-    ChooseOutputKind();
-    char shortText[kShortTextSize];
-    va_list arguments;
-    va_start(arguments, format);
-    FormattedText formatted = FormatText(shortText, sizeof shortText, format, arguments);
-    va_end(arguments);
-    if (formatted.text == nullptr) return;
-    fwrite(formatted.text, 1, formatted.length, stdout);
-    // The interval fields carry no line break: on a console each print is
-    // written out before the call returns, in one write where it fits.
-    if (outputKind == kOutputToConsole) fflush(stdout);
-    ReleaseFormattedText(&formatted);
+    std::fwrite(text, 1, length, stdout);
+    std::fflush(stdout);
 }
 
 bool IsKeyWaiting()
@@ -106,16 +93,19 @@ bool IsKeyWaiting()
     DWORD eventCount = 0;
     if (!GetNumberOfConsoleInputEvents(input, &eventCount) || eventCount == 0) return false;
 
-    // Looks at every waiting event without taking any: releases, lone
-    // modifiers, mouse, focus and size events stay until ReadKey passes
-    // over them on its way to a key.
-    std::vector<INPUT_RECORD> records(eventCount);
-    DWORD peeked = 0;
-    if (!PeekConsoleInputA(input, records.data(), eventCount, &peeked)) return false;
-    for (DWORD index = 0; index < peeked; ++index) {
-        if (CodesOfRecord(records[index]).firstCode != kNoKeyCode) return true;
+    // Looks at the waiting events, a fixed buffer's worth at a time, without
+    // taking any: releases, lone modifiers, mouse, focus and size events
+    // stay until ReadKey passes over them on its way to a key.  Only when a
+    // whole buffer of them hides what lies behind are those taken and
+    // dropped (ReadKey would drop them too), so that no poll allocates.
+    for (;;) {
+        DWORD peeked = 0;
+        if (!PeekConsoleInputA(input, peekedEvents, kPeekedEventCapacity, &peeked)) return false;
+        for (DWORD index = 0; index < peeked; ++index) {
+            if (CodesOfRecord(peekedEvents[index]).firstCode != kNoKeyCode) return true;
+        }
+        if (peeked < kPeekedEventCapacity || !DropEvents(input, peeked)) return false;
     }
-    return false;
 }
 
 int ReadKey()
@@ -152,12 +142,12 @@ void PrepareConsole()
 {
     // Nothing to switch on a Windows console: the key events wait in its
     // input buffer without echo until ReadKey takes them.
-    ChooseOutputKind();
+    ChooseOutputMode();
 }
 
 void RestoreConsole()
 {
-    fflush(stdout);
+    WriteOutHeldOutput();
     heldSecondCode = kNoSecondCode;
     if (keyboard != INVALID_HANDLE_VALUE) CloseHandle(keyboard);
     keyboard = INVALID_HANDLE_VALUE;

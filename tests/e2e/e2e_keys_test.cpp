@@ -79,6 +79,9 @@ INSTANTIATE_TEST_SUITE_P(
                       // No XON/XOFF on the terminal: Ctrl+S is a key like any
                       // other instead of freezing the output.
                       QuitKeyCase{"CtrlS", "\x13"},
+                      // Input that is no key goes before the key: only the
+                      // key ends the run.
+                      QuitKeyCase{"AfterMouseAndFocus", "\x1b[<0;10;10M\x1b[I\x1b[M !!q"},
                       QuitKeyCase{"Utf8Character", "\xc3\xa9"}));
 
 enum class Ending { kQuitKey, kFailedOpen, kSignal, kTypedInterrupt };
@@ -86,7 +89,8 @@ enum class Ending { kQuitKey, kFailedOpen, kSignal, kTypedInterrupt };
 struct EndingCase {
     const char* name;
     Ending how;
-    int signalNumber;  // the signal sent, or the one expected to end the run
+    int signalNumber;        // the signal sent, or the one expected to end the run
+    const char* typed = "";  // the key typed for kQuitKey and kTypedInterrupt
 };
 
 // Names the case in the names of the tests.
@@ -119,13 +123,11 @@ TEST_P(EndingTest, LeavesTheTerminalAsItWasFound)
         ASSERT_TRUE(WaitForPowerUp(run, logPath, port.slavePath, kPowerUpTimeoutMs));
         switch (testCase.how) {
         case Ending::kQuitKey:
-            ASSERT_TRUE(TypeKeys(run, "q"));
+        case Ending::kTypedInterrupt:
+            ASSERT_TRUE(TypeKeys(run, testCase.typed));
             break;
         case Ending::kSignal:
             ASSERT_EQ(kill(run->pid, testCase.signalNumber), 0);
-            break;
-        case Ending::kTypedInterrupt:
-            ASSERT_TRUE(TypeKeys(run, "\x03"));
             break;
         case Ending::kFailedOpen:
             break;
@@ -162,13 +164,21 @@ TEST_P(EndingTest, LeavesTheTerminalAsItWasFound)
 
 INSTANTIATE_TEST_SUITE_P(
     Endings, EndingTest,
-    ::testing::Values(EndingCase{"QuitKey", Ending::kQuitKey, 0},
+    ::testing::Values(EndingCase{"QuitKey", Ending::kQuitKey, 0, "q"},
+                      // Ctrl+\ is a key as any other, not the quit signal.
+                      EndingCase{"CtrlBackslash", Ending::kQuitKey, 0, "\x1c"},
                       EndingCase{"FailedOpen", Ending::kFailedOpen, 0},
                       EndingCase{"SigInt", Ending::kSignal, SIGINT},
                       EndingCase{"SigTerm", Ending::kSignal, SIGTERM},
                       EndingCase{"SigHup", Ending::kSignal, SIGHUP},
                       EndingCase{"SigQuit", Ending::kSignal, SIGQUIT},
-                      EndingCase{"TypedCtrlC", Ending::kTypedInterrupt, SIGINT}));
+                      EndingCase{"SigXfsz", Ending::kSignal, SIGXFSZ},
+                      EndingCase{"SigAbrt", Ending::kSignal, SIGABRT},
+                      EndingCase{"SigSegv", Ending::kSignal, SIGSEGV},
+                      EndingCase{"SigUsr1", Ending::kSignal, SIGUSR1},
+                      EndingCase{"SigAlrm", Ending::kSignal, SIGALRM},
+                      EndingCase{"SigPwr", Ending::kSignal, SIGPWR},
+                      EndingCase{"TypedCtrlC", Ending::kTypedInterrupt, SIGINT, "\x03"}));
 
 TEST_F(IrtickE2eTest, CtrlZSuspendsWithTheTerminalRestoredAndContinuingTakesKeysAgain)
 {

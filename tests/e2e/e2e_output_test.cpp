@@ -2,6 +2,7 @@
 // a file, to a pipe nobody reads, and from a recorded byte stream.
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -186,3 +187,102 @@ TEST_F(IrtickE2eTest, ReplaysARecordedStreamFromAFileWithoutSpinningAtItsEnd)
     EXPECT_EQ(Printable(run->output), Printable(expected));
     EXPECT_EQ(DescribeEnd(*run), ExitedWith(0));
 }
+
+// Writes bytes to the port's far end and waits until irtick has taken them
+// all; each is printed as soon as the read that takes it returns.
+bool FeedAndAwaitTaken(IrtickRun* run, int portMaster, const std::string& bytes)
+{
+    const long long taken = BytesReadByProcess(run->pid);
+    const long long wanted = taken + static_cast<long long>(bytes.size());
+    return taken >= 0 && WriteAll(portMaster, bytes) &&
+           WaitFor(run, [&] { return BytesReadByProcess(run->pid) >= wanted; }, kOutputTimeoutMs);
+}
+
+// Output to a file is held in irtick; a signal that ends the run writes it
+// out first, so the file holds every field printed.
+struct SignalEndingCase {
+    const char* name;
+    int signalNumber;
+    const char* typedKey;  // typed on the terminal; nullptr: sent with kill()
+};
+
+// Names the case in the names of the tests.
+void PrintTo(const SignalEndingCase& testCase, std::ostream* out) { *out << testCase.name; }
+
+class OutputOnSignalTest : public IrtickE2eTest,
+                           public ::testing::WithParamInterface<SignalEndingCase> {};
+
+TEST_P(OutputOnSignalTest, FileHoldsEveryFieldPrintedBeforeTheSignal)
+{
+    const SignalEndingCase& ending = GetParam();
+    IrtickLaunch launch;
+    launch.arguments = {PortOption()};
+    launch.standardOutputFile = ScratchPath("capture.txt");
+    IrtickRun* run = Start(launch);
+    ASSERT_NE(run, nullptr);
+    ASSERT_TRUE(WaitForKeyMode(run, kStartTimeoutMs));
+    ASSERT_TRUE(WaitForLineConfigured(run, port.slave, kStartTimeoutMs));
+
+    // Fewer fields than the held buffer takes: before the fix none of them
+    // reached the file.
+    const std::string bytes = ByteRamp(3, 500);
+    ASSERT_TRUE(FeedAndAwaitTaken(run, port.master, bytes));
+    ReadTerminalFor(run, 300);
+
+    if (ending.typedKey != nullptr) {
+        ASSERT_TRUE(TypeKeys(run, ending.typedKey));
+    } else {
+        ASSERT_EQ(kill(run->pid, ending.signalNumber), 0);
+    }
+    ASSERT_TRUE(WaitForExit(run, kExitTimeoutMs));
+    EXPECT_EQ(DescribeEnd(*run), KilledBy(ending.signalNumber));
+    EXPECT_EQ(Printable(ReadFileBytes(launch.standardOutputFile)), Printable(TickFields(bytes)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, OutputOnSignalTest,
+    ::testing::Values(SignalEndingCase{"TypedCtrlC", SIGINT, "\x03"},
+                      SignalEndingCase{"SigInt", SIGINT, nullptr},
+                      SignalEndingCase{"SigTerm", SIGTERM, nullptr},
+                      SignalEndingCase{"SigHup", SIGHUP, nullptr},
+                      SignalEndingCase{"SigQuit", SIGQUIT, nullptr},
+                      SignalEndingCase{"SigUsr1", SIGUSR1, nullptr}));
+
+// Started with standard descriptors closed, irtick must not let the
+// keyboard or the port take their numbers: nothing it prints may reach
+// the serial line.
+class ClosedDescriptorsTest : public IrtickE2eTest,
+                              public ::testing::WithParamInterface<std::vector<int>> {};
+
+TEST_P(ClosedDescriptorsTest, NothingIsWrittenToThePort)
+{
+    IrtickLaunch launch;
+    launch.arguments = {PortOption()};
+    launch.closedStandardDescriptors = GetParam();
+    IrtickRun* run = Start(launch);
+    ASSERT_NE(run, nullptr);
+    ASSERT_TRUE(WaitForKeyMode(run, kStartTimeoutMs));
+    ASSERT_TRUE(WaitForLineConfigured(run, port.slave, kStartTimeoutMs));
+
+    // More fields than output held for a file takes, so that some are
+    // written out during the run, while the port is open.
+    ASSERT_TRUE(FeedAndAwaitTaken(run, port.master, ByteRamp(3, 3000)));
+    ASSERT_TRUE(TypeKeys(run, "\r"));
+    ReadTerminalFor(run, 300);
+    ASSERT_TRUE(TypeKeys(run, "q"));
+    ASSERT_TRUE(WaitForExit(run, kExitTimeoutMs));
+    EXPECT_EQ(DescribeEnd(*run), ExitedWith(0));
+
+    std::string atFarEnd;
+    char chunk[256];
+    ssize_t got = 0;
+    while ((got = read(port.master, chunk, sizeof chunk)) > 0) atFarEnd.append(chunk, got);
+    EXPECT_EQ(Printable(atFarEnd), "") << "written to the serial line";
+    // Standard output was closed: the display went nowhere, the terminal
+    // shows nothing either.
+    EXPECT_EQ(Printable(run->output), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Descriptors, ClosedDescriptorsTest,
+                         ::testing::Values(std::vector<int>{0, 1}, std::vector<int>{1},
+                                           std::vector<int>{0, 1, 2}));

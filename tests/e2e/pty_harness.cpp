@@ -197,6 +197,10 @@ void CloseOtherDescriptors(int keep, int alsoKeep)
     if (inputFd > STDERR_FILENO && inputFd != terminalFd) close(inputFd);
     if (outputFd > STDERR_FILENO && outputFd != terminalFd) close(outputFd);
 
+    for (const int fd : launch.closedStandardDescriptors) {
+        if (fd <= STDERR_FILENO) close(fd);
+    }
+
     if (!launch.workingDirectory.empty() && chdir(launch.workingDirectory.c_str()) != 0) {
         _exit(126);
     }

@@ -52,6 +52,9 @@ struct IrtickLaunch {
     // Empty and standardOutputFd < 0: standard output is the terminal.
     std::string standardOutputFile;
     int standardOutputFd = -1;
+    // Standard descriptors (0, 1, 2) irtick starts with closed, as after
+    // `<&- >&-` in a shell.
+    std::vector<int> closedStandardDescriptors;
     // Non-empty: irtick runs with the modem-log library preloaded,
     // writing its records to this file.
     std::string modemLogPath;

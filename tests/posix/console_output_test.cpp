@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <string>
 
 #include "app/console.h"
@@ -99,6 +101,102 @@ TEST(ConsoleOutputTest, ToAPipeHeldBackUntilTheConsoleIsRestored)
     ASSERT_TRUE(WaitForChild(child, kChildMilliseconds, &status));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
     for (int fd : {output[0], printed[0], printed[1], proceed[0], proceed[1]}) close(fd);
+}
+
+// --- Held output and the signals that end a run ---------------------------
+
+enum class Ending { kSentByTest, kAbort, kNullWrite, kStackOverflow };
+
+struct SignalEndingCase {
+    const char* name;
+    int signalNumber;
+    Ending how;
+};
+
+const SignalEndingCase kSignalEndings[] = {
+    {"SIGINT", SIGINT, Ending::kSentByTest},
+    {"SIGTERM", SIGTERM, Ending::kSentByTest},
+    {"SIGHUP", SIGHUP, Ending::kSentByTest},
+    {"SIGQUIT", SIGQUIT, Ending::kSentByTest},
+    {"SIGUSR1", SIGUSR1, Ending::kSentByTest},
+    {"SIGALRM", SIGALRM, Ending::kSentByTest},
+    {"abort()", SIGABRT, Ending::kAbort},
+    {"null pointer write", SIGSEGV, Ending::kNullWrite},
+    {"stack overflow", SIGSEGV, Ending::kStackOverflow},
+};
+
+// Deeper than any stack: it overflows long before the bound.
+int Recurse(int depth)
+{
+    constexpr int kDeeperThanAnyStack = 1 << 30;
+    volatile char frame[1024];
+    frame[0] = static_cast<char>(depth);
+    if (depth > kDeeperThanAnyStack) return frame[0];
+    return Recurse(depth + 1) + frame[0];
+}
+
+[[noreturn]] void EndAs(Ending how)
+{
+    switch (how) {
+    case Ending::kAbort: abort();
+    case Ending::kNullWrite: {
+        volatile int* nowhere = nullptr;
+        *nowhere = 1;
+        break;
+    }
+    case Ending::kStackOverflow: Recurse(0); break;
+    case Ending::kSentByTest: break;
+    }
+    for (;;) pause();
+}
+
+// Fields of one kind printed one by one, more than the held buffer takes,
+// so that some were written out already and the rest is held.
+std::string ManyFields()
+{
+    std::string fields;
+    for (int i = 0; fields.size() < 20000; ++i) fields += std::to_string(i % 256) + " ";
+    return fields;
+}
+
+TEST(ConsoleOutputTest, ToAPipeNothingPrintedIsLostWhenASignalEndsTheRun)
+{
+    const std::string fields = ManyFields();
+    for (const SignalEndingCase& ending : kSignalEndings) {
+        SCOPED_TRACE(ending.name);
+        int output[2], printed[2];
+        ASSERT_EQ(pipe(output), 0);
+        ASSERT_EQ(pipe(printed), 0);
+        fflush(stdout);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            NoCoreDumps();
+            DefaultSignalActions();
+            BecomeConsoleChild(output[1]);
+            PrepareConsole();
+            for (size_t at = 0; at < fields.size();) {
+                const size_t end = fields.find(' ', at) + 1;
+                PrintText("%s", fields.substr(at, end - at).c_str());
+                at = end;
+            }
+            Tell(printed[1]);
+            EndAs(ending.how);
+        }
+        close(output[1]);
+        close(printed[1]);
+        ASSERT_TRUE(WaitReadable(printed[0], kChildMilliseconds));
+        if (ending.how == Ending::kSentByTest) {
+            ASSERT_EQ(kill(child, ending.signalNumber), 0);
+        }
+        EXPECT_EQ(ReadFor(output[0], fields.size() + 1, kArrivalMilliseconds), fields);
+        int status = 0;
+        ASSERT_TRUE(WaitForChild(child, kChildMilliseconds, &status));
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == ending.signalNumber)
+            << "status " << status;
+        close(output[0]);
+        close(printed[0]);
+    }
 }
 
 TEST(ConsoleOutputTest, ToATerminalEachPrintIsOutBeforeItReturns)

@@ -4,6 +4,9 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -98,4 +101,26 @@ bool WaitForChild(pid_t child, int milliseconds, int* status)
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+}
+
+bool InKeyMode(const termios& settings)
+{
+    return (settings.c_lflag & (ICANON | ECHO)) == 0;
+}
+
+bool BecomeSessionOn(int terminal)
+{
+    return setsid() >= 0 && ioctl(terminal, TIOCSCTTY, 0) == 0;
+}
+
+void DefaultSignalActions()
+{
+    for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) signal(signalNumber, SIG_DFL);
+}
+
+void NoCoreDumps()
+{
+    const rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 }

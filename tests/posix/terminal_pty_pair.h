@@ -36,3 +36,18 @@ bool SameSettings(const termios& first, const termios& second);
 // Waits for a child; false (and the child killed) if it has not ended
 // within `milliseconds`.
 bool WaitForChild(pid_t child, int milliseconds, int* status);
+
+// The run's key settings are on: no line input, no echo.
+bool InKeyMode(const termios& settings);
+
+// In a child: a session of its own with the pseudo-terminal as its
+// controlling terminal, as a terminal window gives a shell.
+bool BecomeSessionOn(int terminal);
+
+// In a child: every signal at its default action, whatever the test process
+// was started with.
+void DefaultSignalActions();
+
+// In a child: signals that dump core leave no core file; the tests want
+// only the status.
+void NoCoreDumps();

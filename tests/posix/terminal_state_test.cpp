@@ -8,6 +8,7 @@
 #include <string>
 
 #include "terminal_pty_pair.h"
+#include "ending_signals.h"
 #include "terminal_state.h"
 
 namespace {
@@ -77,8 +78,9 @@ TEST_F(TerminalStateTest, OnlyTheInputSideChangesAndAllIsPutBackByteForByte)
         EXPECT_EQ(cfgetospeed(&run), cfgetospeed(&found));
         EXPECT_EQ(cfgetispeed(&run), cfgetispeed(&found));
         EXPECT_EQ(run.c_cc[VINTR], found.c_cc[VINTR]);
-        EXPECT_EQ(run.c_cc[VQUIT], found.c_cc[VQUIT]);
         EXPECT_EQ(run.c_cc[VSUSP], found.c_cc[VSUSP]);
+        // Ctrl+\ is a key: no quit character.
+        EXPECT_EQ(run.c_cc[VQUIT], _POSIX_VDISABLE);
 
         LeaveKeyMode();
         EXPECT_TRUE(SameSettings(TerminalSettings(pty.slave), found));
@@ -122,7 +124,10 @@ TEST_F(TerminalStateTest, NoTerminalNoKeyModeAndNoHandlers)
 
 TEST_F(TerminalStateTest, HandlersOnlyDuringKeyModeAndIgnoredSignalsStayIgnored)
 {
-    const int handled[] = {SIGINT, SIGTERM, SIGQUIT, SIGTSTP, SIGCONT};
+    // Key mode's own (job control), then the ending handlers.
+    const int keyModeSignals[] = {SIGTSTP, SIGCONT};
+    const int endingSignals[] = {SIGINT, SIGTERM, SIGQUIT, SIGXFSZ, SIGSEGV, SIGUSR1};
+    const int handled[] = {SIGTSTP, SIGCONT, SIGINT, SIGTERM, SIGQUIT, SIGXFSZ, SIGSEGV, SIGUSR1};
     // The test may have been started with some of them ignored (a
     // background job of a shell without job control).
     struct sigaction previous[sizeof handled / sizeof handled[0]];
@@ -136,6 +141,7 @@ TEST_F(TerminalStateTest, HandlersOnlyDuringKeyModeAndIgnoredSignalsStayIgnored)
     struct sigaction previousHangUp {};
     ASSERT_EQ(sigaction(SIGHUP, &ignore, &previousHangUp), 0);
 
+    InstallEndingHandlers();
     ASSERT_EQ(EnterKeyMode(pty.slave), 0);
     for (const int signalNumber : handled) {
         struct sigaction current {};
@@ -156,7 +162,13 @@ TEST_F(TerminalStateTest, HandlersOnlyDuringKeyModeAndIgnoredSignalsStayIgnored)
     ClosePtyPair(&other);
 
     LeaveKeyMode();
-    for (const int signalNumber : handled) {
+    for (const int signalNumber : keyModeSignals) {
+        struct sigaction current {};
+        sigaction(signalNumber, nullptr, &current);
+        EXPECT_EQ(current.sa_handler, SIG_DFL) << signalNumber;
+    }
+    RemoveEndingHandlers();
+    for (const int signalNumber : endingSignals) {
         struct sigaction current {};
         sigaction(signalNumber, nullptr, &current);
         EXPECT_EQ(current.sa_handler, SIG_DFL) << signalNumber;

@@ -113,6 +113,27 @@ TEST_F(Win32ConsoleKeyboard, EventsThatAreNoKeyAreNotWaitingAndStayInTheInput)
     EXPECT_EQ(WaitingEvents(), events.size());
 }
 
+// More events that are no key than one look takes (key releases while a
+// key is held, mouse moves): the key behind them is still found, and
+// without it no key is waiting.
+TEST_F(Win32ConsoleKeyboard, KeyBehindManyEventsThatAreNoKeyIsFound)
+{
+    constexpr size_t kManyEvents = 300;
+    for (const bool keyBehind : {true, false}) {
+        SCOPED_TRACE(keyBehind ? "a key behind them" : "no key");
+        std::vector<INPUT_RECORD> events;
+        for (size_t i = 0; i < kManyEvents; ++i) {
+            events.push_back(i % 2 == 0 ? KeyEvent(false, kScanA, 'a', 0) : MouseMove());
+        }
+        if (keyBehind) events.push_back(KeyEvent(true, kScanA, 'q', 0));
+        Put(events);
+        for (int poll = 0; poll < 3; ++poll) EXPECT_EQ(IsKeyWaiting(), keyBehind);
+        if (keyBehind) EXPECT_EQ(ReadKey(), 'q');
+        EXPECT_FALSE(IsKeyWaiting());
+        FlushConsoleInputBuffer(input);
+    }
+}
+
 TEST_F(Win32ConsoleKeyboard, ReadKeyPassesOverEventsThatAreNoKeyAndLeavesTheRest)
 {
     std::vector<INPUT_RECORD> events = EventsThatAreNoKey();

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
-#include "key_reader.h"
+#include "key_parser.h"
 
 namespace {
 
@@ -25,6 +27,21 @@ ParsedKey Parse(const std::string& bytes, bool moreMayCome)
 }
 
 std::string Bytes(const char* text, size_t length) { return std::string(text, length); }
+
+std::string Printable(const std::string& bytes)
+{
+    std::string shown;
+    for (const unsigned char byte : bytes) {
+        if (byte >= 0x20 && byte < 0x7F) {
+            shown += static_cast<char>(byte);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+            shown += hex;
+        }
+    }
+    return shown;
+}
 
 const KeyCase kCompleteKeys[] = {
     // Keys that give a character: the byte, untranslated.
@@ -93,7 +110,6 @@ const KeyCase kCompleteKeys[] = {
     {"Ctrl+Delete", "\x1b[3;5~", 6, 224, 83},
     {"Alt+F12", "\x1b[24;3~", 7, 224, 134},
     {"Ctrl+Insert rxvt", "\x1b[2^", 4, 224, 82},
-    {"Shift+Page Up rxvt", "\x1b[5$", 4, 224, 73},
     {"Shift+Delete rxvt then Up", "\x1b[3$\x1b[A", 4, 224, 83},
     {"Ctrl+Up rxvt", "\x1bOa", 3, 224, 72},
     {"Shift+Left rxvt", "\x1b[d", 3, 224, 75},
@@ -108,11 +124,6 @@ const KeyCase kCompleteKeys[] = {
     {"unused number 16", "\x1b[16~", 5, 27, kNone},
     {"unknown letter", "\x1b[E", 3, 27, kNone},
     {"unknown SS3", "\x1bOZ", 3, 27, kNone},
-    {"keypad letter after CSI", "\x1b[M", 3, 27, kNone},
-    {"private reply", "\x1b[?1;2c", 7, 27, kNone},
-    {"mouse report", "\x1b[<0;12;5M", 10, 27, kNone},
-    {"with intermediate", "\x1b[1 q", 5, 27, kNone},
-    {"dollar as intermediate", "\x1b[1$}", 5, 27, kNone},
     {"bracketed paste mark", "\x1b[200~", 6, 27, kNone},
     {"huge number", "\x1b[99999999999999999999~", 23, 27, kNone},
     {"Linux console unknown", "\x1b[[Z", 4, 27, kNone},
@@ -143,7 +154,7 @@ TEST(ParseKeyBytesTest, CompleteKeysGiveTheirCodesAndLength)
         for (const bool moreMayCome : {true, false}) {
             SCOPED_TRACE(std::string(key.name) + (moreMayCome ? " (more may come)" : " (final)"));
             const ParsedKey parsed = Parse(key.bytes, moreMayCome);
-            EXPECT_TRUE(parsed.complete);
+            EXPECT_EQ(parsed.outcome, kParsedKey);
             EXPECT_EQ(parsed.length, key.length);
             EXPECT_EQ(parsed.firstCode, key.firstCode);
             EXPECT_EQ(parsed.secondCode, key.secondCode);
@@ -160,6 +171,12 @@ const KeyCase kUnfinishedKeys[] = {
     {"CSI with parameters", "\x1b[1;5", 5, 27, kNone},
     {"CSI number", "\x1b[24", 4, 27, kNone},
     {"Linux console", "\x1b[[", 3, 27, kNone},
+    // rxvt's Shift form ends with $, which may also begin an intermediate.
+    {"Shift+Page Up rxvt", "\x1b[5$", 4, 224, 73},
+    // Strings that begin as replies do but never end: Escape typed before
+    // a letter (Alt+P, Alt+]); the letter is the next key.
+    {"Alt+P", "\x1bP", 1, 27, kNone},
+    {"Alt+] then letters", "\x1b]ab", 1, 27, kNone},
     {"two-byte lead", "\xc3", 1, 0xC3, kNone},
     {"three-byte lead", "\xe2\x82", 2, 0xE2, kNone},
     {"four-byte lead", "\xf0\x9f\x98", 3, 0xF0, kNone},
@@ -169,9 +186,9 @@ TEST(ParseKeyBytesTest, UnfinishedKeysWaitThenAreTakenAsTheyStand)
 {
     for (const KeyCase& key : kUnfinishedKeys) {
         SCOPED_TRACE(key.name);
-        EXPECT_FALSE(Parse(key.bytes, true).complete);
+        EXPECT_EQ(Parse(key.bytes, true).outcome, kParseNeedsMore);
         const ParsedKey parsed = Parse(key.bytes, false);
-        EXPECT_TRUE(parsed.complete);
+        EXPECT_EQ(parsed.outcome, kParsedKey);
         EXPECT_EQ(parsed.length, key.length);
         EXPECT_EQ(parsed.firstCode, key.firstCode);
         EXPECT_EQ(parsed.secondCode, key.secondCode);
@@ -185,10 +202,92 @@ TEST(ParseKeyBytesTest, OnlyEnterAndSpaceGiveTheirCodes)
     for (int byte = 0; byte < 256; ++byte) {
         const unsigned char single = static_cast<unsigned char>(byte);
         const ParsedKey parsed = ParseKeyBytes(&single, 1, false);
-        ASSERT_TRUE(parsed.complete);
+        ASSERT_EQ(parsed.outcome, kParsedKey);
         EXPECT_EQ(parsed.length, 1u);
         const bool isEnterOrSpace = byte == '\r' || byte == ' ';
         EXPECT_EQ(parsed.firstCode == 13 || parsed.firstCode == 32, isEnterOrSpace) << byte;
+    }
+}
+
+// Input a terminal sends that is no key press: taken whole and dropped.
+struct NoKeyCase {
+    const char* name;
+    std::string bytes;
+    size_t length;  // bytes dropped
+};
+
+const NoKeyCase kNoKeyInput[] = {
+    {"SGR mouse press", "\x1b[<0;10;10M", 11},
+    {"SGR mouse release", "\x1b[<0;10;10m", 11},
+    {"SGR mouse then letter", "\x1b[<35;1;200Mq", 12},
+    {"X10 mouse", "\x1b[M !!", 6},
+    {"X10 mouse with high bytes", "\x1b[M\xff\x1b\x7f", 6},
+    {"X10 mouse then Up", "\x1b[M #$\x1b[A", 6},
+    {"urxvt mouse", "\x1b[32;10;5M", 10},
+    {"focus in", "\x1b[I", 3},
+    {"focus out", "\x1b[O", 3},
+    {"device attributes", "\x1b[?1;2c", 7},
+    {"secondary device attributes", "\x1b[>41;354;0c", 12},
+    {"cursor position report", "\x1b[12;40R", 8},
+    {"cursor position report row 2", "\x1b[2;5R", 6},
+    {"status report", "\x1b[0n", 4},
+    {"window size report", "\x1b[8;24;80t", 10},
+    {"terminal parameters", "\x1b[2;1;1;112;112;1;0x", 20},
+    {"mode report", "\x1b[?2004;2$y", 11},
+    {"with intermediate", "\x1b[1 q", 5},
+    {"dollar as intermediate", "\x1b[1$}", 5},
+    {"kitty keyboard flags", "\x1b[?1u", 5},
+    {"colour reply ended by BEL", "\x1b]11;rgb:ffff/ffff/ffff\x07", 24},
+    {"colour reply ended by ST", "\x1b]10;rgb:0000/0000/0000\x1b\\", 25},
+    {"version reply", "\x1bP>|XTerm(379)\x1b\\", 16},
+    {"graphics reply", "\x1b_Gi=1;OK\x1b\\", 11},
+};
+
+TEST(ParseKeyBytesTest, InputThatIsNoKeyIsDroppedWhole)
+{
+    for (const NoKeyCase& input : kNoKeyInput) {
+        for (const bool moreMayCome : {true, false}) {
+            SCOPED_TRACE(std::string(input.name) + (moreMayCome ? " (more may come)" : " (final)"));
+            const ParsedKey parsed = Parse(input.bytes, moreMayCome);
+            EXPECT_EQ(parsed.outcome, kParsedNoKey);
+            EXPECT_EQ(parsed.length, input.length);
+        }
+    }
+}
+
+// A report cut short stays no key; a key cut short reads as Escape.
+TEST(ParseKeyBytesTest, ReportCutShortIsNoKey)
+{
+    for (const std::string& start : {std::string("\x1b[<0;10"), std::string("\x1b[M "),
+                                     std::string("\x1b[?1;")}) {
+        SCOPED_TRACE(Printable(start));
+        EXPECT_EQ(Parse(start, true).outcome, kParseNeedsMore);
+        const ParsedKey parsed = Parse(start, false);
+        EXPECT_EQ(parsed.outcome, kParsedNoKey);
+        EXPECT_EQ(parsed.length, start.size());
+    }
+}
+
+// However the bytes are split across reads, the answer is the same: every
+// start of a case's bytes, while more may come, either waits for more or
+// gives already the answer for the whole bytes.
+TEST(ParseKeyBytesTest, EveryStartWaitsOrGivesTheAnswerOfTheWhole)
+{
+    std::vector<std::string> inputs;
+    for (const KeyCase& key : kCompleteKeys) inputs.push_back(key.bytes);
+    for (const NoKeyCase& input : kNoKeyInput) inputs.push_back(input.bytes);
+    for (const std::string& bytes : inputs) {
+        SCOPED_TRACE(Printable(bytes));
+        const ParsedKey whole = Parse(bytes, true);
+        ASSERT_NE(whole.outcome, kParseNeedsMore);
+        for (size_t count = 1; count < bytes.size(); ++count) {
+            const ParsedKey start = Parse(bytes.substr(0, count), true);
+            if (start.outcome == kParseNeedsMore) continue;
+            EXPECT_EQ(start.outcome, whole.outcome) << "after " << count << " bytes";
+            EXPECT_EQ(start.length, whole.length) << "after " << count << " bytes";
+            EXPECT_EQ(start.firstCode, whole.firstCode) << "after " << count << " bytes";
+            EXPECT_EQ(start.secondCode, whole.secondCode) << "after " << count << " bytes";
+        }
     }
 }
 
