@@ -14,27 +14,10 @@
 # run may reach the machine's own serial ports (/dev/ttyS0 may be its
 # console).  Exit status 0 when every check passed.
 set -euo pipefail
+source "$(dirname "$0")/cover-serial-ports.sh"
 cd "$(dirname "$0")/.."
 winBuild=${1:-build-win}
 linuxBuild=${2:-build}
-
-# --- A mount namespace with the serial ports covered -------------------------
-if [ "${IRTICK_E2E_PORTS_COVERED:-}" != yes ]; then
-  exec unshare --mount --propagation private -- \
-    env IRTICK_E2E_PORTS_COVERED=yes bash "$0" "$winBuild" "$linuxBuild"
-fi
-nullDevice=$(stat -Lc '%t:%T' /dev/null)
-for port in /dev/ttyS*; do
-  [ -e "$port" ] || continue
-  mount --bind /dev/null "$port"
-done
-for port in /dev/ttyS*; do
-  [ -e "$port" ] || continue
-  if [ "$(stat -Lc '%t:%T' "$port")" != "$nullDevice" ]; then
-    echo "stop: $port is not covered by /dev/null" >&2
-    exit 1
-  fi
-done
 
 irtickExe=$winBuild/irtick.exe
 sendKeysExe=$winBuild/tests/win32/send_console_keys.exe
@@ -50,17 +33,7 @@ done
 # a loaded machine.
 wineTimeout=90
 
-started=$(date +%s)
-stepStarted=$started
-Step() {
-  local now
-  now=$(date +%s)
-  echo "== $* ($(( now - started )) s since start)"
-  stepStarted=$now
-}
-StepDone() {
-  echo "   done in $(( $(date +%s) - stepStarted )) s"
-}
+source tools/steps.sh
 Fail() {
   echo "FAILED: $*" >&2
   exit 1
@@ -123,11 +96,14 @@ ProcessGone() {
 
 # One run of irtick.exe on COM5 fed by irtick-sim, ended by keys:
 #   Run NAME "IRTICK ARGUMENTS" "KEYS" SIM-ITEM...
-# The simulator's pseudo-terminal starts at 9600 baud; once irtick.exe has
-# set the line (57600) the simulator, held stopped until then, sends its
-# script.  When the simulator has ended (every byte was taken from the
-# pseudo-terminal) the keys go into irtick.exe's console.  irtick.exe's
-# standard output is a file, its console the pseudo-terminal of script(1).
+# Every script starts with pause:1000, within which the simulator is
+# stopped (SIGSTOP) and its pseudo-terminal set to 9600 baud; once
+# irtick.exe has set the line to 57600 the simulator goes on, and the bytes
+# that fell due meanwhile go out at once (irtick shows values, not their
+# timing).  When the simulator has ended (every byte was taken from the
+# pseudo-terminal) the keys go into irtick.exe's console, so their place in
+# the output is fixed.  irtick.exe's standard output is a file, its console
+# the pseudo-terminal of script(1).
 Run() {
   local name=$1 arguments=$2 keys=$3
   shift 3
@@ -138,7 +114,6 @@ Run() {
 
   Step "$name: irtick.exe COM5 $arguments, fed: $*, keys: $keys"
   rm -f "$output" "$statusFile"
-  # Stopped at once: nothing is sent before irtick.exe has set the line.
   "$sim" "$@" >"$simOut" &
   simPid=$!
   WaitFor "irtick-sim's port" test -s "$simOut"
