@@ -173,18 +173,16 @@ ExpectOutput() {
 
 # --- NEC and Sony decoded; Enter, Space, then F1 ends the run ---------------
 Run decode "-n -s12" "enter space f1" \
-  pause:1000 nec:0x00:0x45:1 pause:200 sony12:0x15:0x01:2 pause:200
-# The NEC frame and its repeat, then a Sony frame twice.  The 157 before
-# the second Sony frame measures like a NEC repeat leader and prints the
-# stray `Rpt ` that the README describes.  Enter gives two line ends, Space
-# one.
+  pause:1000 nec:0x00:0x45:1 pause:200 sony12:0x75:0x01:2 pause:200
+# The NEC frame and its repeat (`Rpt ` after the pause that follows it),
+# then a Sony frame twice.  Enter gives two line ends, Space one.
 ExpectOutput decode <<'EOF'
 211  18  18  18  18  18  18  18  18  35  35  35  35  35  35  35  35  35  18  35  18  18  18  35  18  18  35  18  35  35  35  18  35 
 NEC Code: BA45FF00
-121 176  29 Rpt  47  28  19  28  19  28  19  19  28  19  19  19 
-Sony Code: 00095
-157  47 Rpt  28  19  28  19  28  19  19  28  19  19  19 
-Sony Code: 00095
+121 176  29 Rpt  47  28  19  28  19  28  28  28  28  19  19  19 
+Sony Code: 000F5
+138  47  28  19  28  19  28  28  28  28  19  19  19 
+Sony Code: 000F5
 
 
 
