@@ -7,21 +7,14 @@
 # Wine's prefix is a fresh temporary folder, removed at the end, unless
 # WINEPREFIX names one to use (and keep).  Prints what it does and how long
 # each step took.  Exit status 0 when everything built and every test passed.
+# Everything runs in a private mount namespace with each /dev/ttyS* covered
+# by /dev/null (tools/cover-serial-ports.sh).
 set -euo pipefail
+source "$(dirname "$0")/cover-serial-ports.sh"
 cd "$(dirname "$0")/.."
 buildDir=${1:-build-win}
 
-started=$(date +%s)
-stepStarted=$started
-Step() {
-  local now
-  now=$(date +%s)
-  echo "== $* ($(( now - started )) s since start)"
-  stepStarted=$now
-}
-StepDone() {
-  echo "   done in $(( $(date +%s) - stepStarted )) s"
-}
+source tools/steps.sh
 
 # --- What the machine lacks -------------------------------------------------
 need=()
@@ -31,6 +24,8 @@ command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-6
 command -v wine >/dev/null || need+=(wine64)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 command -v script >/dev/null || need+=(bsdutils)
+# The man pages in the zip are rendered with groff.
+command -v groff >/dev/null || need+=(groff-base)
 if [ ${#need[@]} -gt 0 ]; then
   Step "installing ${need[*]}"
   export DEBIAN_FRONTEND=noninteractive
@@ -59,7 +54,7 @@ Cleanup() {
 trap Cleanup EXIT
 
 Step "creating the Wine prefix $WINEPREFIX"
-wine cmd /c exit </dev/null >/dev/null 2>&1
+timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1
 StepDone
 
 # --- Build ------------------------------------------------------------------
@@ -93,7 +88,7 @@ quietInputPid=$!
 keyboardStatus=0
 # The program reads the report's path as a Windows path.
 reportForWine=$(winepath -w "$keyboardReport" 2>/dev/null)
-script -qec "wine '$keyboardTest' --gtest_output=xml:'$reportForWine'" /dev/null \
+timeout 300 script -qec "wine '$keyboardTest' --gtest_output=xml:'$reportForWine'" /dev/null \
   <&"$quietInput" >"$keyboardLog" 2>&1 || keyboardStatus=$?
 kill "$quietInputPid" 2>/dev/null || true
 exec {quietInput}<&-
@@ -114,7 +109,7 @@ StepDone
 Step "irtick.exe -pnothere"
 expected='Error opening port: \\.\nothere (2)'
 set +e
-output=$(wine "$buildDir/irtick.exe" -pnothere </dev/null)
+output=$(timeout 60 wine "$buildDir/irtick.exe" -pnothere </dev/null)
 status=$?
 set -e
 if [ "$status" -ne 255 ] || [ "$output" != "$expected"$'\r' ]; then

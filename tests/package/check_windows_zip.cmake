@@ -1,0 +1,76 @@
+# Builds the Windows zip into OUT and checks its members: each of PROGRAMS
+# (comma-separated) as PROGRAM.exe importing only system DLLs, no DLL in
+# the zip, README.txt and LICENSE.txt, man/PAGE.txt for each of MAN_PAGES,
+# every text with CR LF line ends.
+cmake_minimum_required(VERSION 3.16)
+file(REMOVE_RECURSE "${OUT}")
+execute_process(COMMAND "${CPACK}" -G ZIP --config "${CONFIG}" -B "${OUT}"
+  RESULT_VARIABLE result OUTPUT_VARIABLE cpackOutput ERROR_VARIABLE cpackOutput)
+set(top irtick-${VERSION}-win64)
+set(zip "${OUT}/${top}.zip")
+if(NOT result EQUAL 0 OR NOT EXISTS "${zip}")
+  message(FATAL_ERROR "cpack -G ZIP gave no ${top}.zip (${result}):\n${cpackOutput}")
+endif()
+
+set(unpacked "${OUT}/unpacked")
+file(MAKE_DIRECTORY "${unpacked}")
+execute_process(COMMAND "${CMAKE_COMMAND}" -E tar xf "${zip}"
+  WORKING_DIRECTORY "${unpacked}" RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${top}.zip could not be unpacked")
+endif()
+file(GLOB_RECURSE members RELATIVE "${unpacked}" "${unpacked}/*")
+list(SORT members)
+string(REPLACE ";" "\n  " memberText "${members}")
+message("${top}.zip:\n  ${memberText}")
+
+string(REPLACE "," ";" programs "${PROGRAMS}")
+string(REPLACE "," ";" pages "${MAN_PAGES}")
+set(expected)
+foreach(program ${programs})
+  list(APPEND expected ${top}/${program}.exe)
+endforeach()
+set(texts ${top}/README.txt ${top}/LICENSE.txt)
+foreach(page ${pages})
+  list(APPEND texts ${top}/man/${page}.txt)
+endforeach()
+list(APPEND expected ${texts})
+list(SORT expected)
+if(NOT members STREQUAL expected)
+  string(REPLACE ";" "\n  " expectedText "${expected}")
+  message(FATAL_ERROR "the zip should hold exactly\n  ${expectedText}")
+endif()
+
+# The system's own DLLs only: the GCC runtime, the C++ library and the
+# threads library are linked in.
+set(systemDlls kernel32.dll msvcrt.dll)
+foreach(program ${programs})
+  execute_process(COMMAND "${OBJDUMP}" -p "${unpacked}/${top}/${program}.exe"
+    OUTPUT_VARIABLE headers RESULT_VARIABLE result)
+  string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${headers}")
+  if(NOT result EQUAL 0 OR NOT imports)
+    message(FATAL_ERROR "objdump could not read the imports of ${program}.exe")
+  endif()
+  foreach(import ${imports})
+    string(REPLACE "DLL Name: " "" dll "${import}")
+    string(TOLOWER "${dll}" dll)
+    if(NOT dll IN_LIST systemDlls)
+      message(FATAL_ERROR "${program}.exe needs ${dll}, which is not part of Windows")
+    endif()
+  endforeach()
+endforeach()
+
+# Read as hex, one byte a field: file(READ) as text drops carriage returns.
+foreach(text ${texts})
+  file(READ "${unpacked}/${text}" content HEX)
+  string(REGEX REPLACE "(..)" "\\1 " bytes "${content}")
+  string(REPLACE "0d 0a " "" bare "${bytes}")
+  if(NOT bytes MATCHES "0d 0a " OR bare MATCHES "(^| )0[ad] ")
+    message(FATAL_ERROR "${text} is empty or has line ends other than CR LF")
+  endif()
+endforeach()
+file(READ "${unpacked}/${top}/man/irtick.txt" irtickPage)
+if(NOT irtickPage MATCHES "SYNOPSIS" OR irtickPage MATCHES "\\.TH|\\\\f")
+  message(FATAL_ERROR "man/irtick.txt is not the rendered man page")
+endif()
+file(REMOVE_RECURSE "${OUT}")
