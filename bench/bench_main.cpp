@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "analyze_stream_bench.h"
 #include "irtick_run_bench.h"
 #include "monitor_loop_bench.h"
 #include "read_contract_bench.h"
@@ -16,6 +17,7 @@ int main(int argc, char** argv)
     RegisterReadContractBenchmarks();
     RegisterMonitorLoopBenchmarks();
     RegisterIrtickRunBenchmarks();
+    RegisterAnalyzeStreamBenchmarks();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     CloseReadContractPort();
