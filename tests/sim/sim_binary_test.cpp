@@ -85,6 +85,7 @@ TEST_F(SimBinaryTest, BadCommandLineExitsWith2NamingTheCulpritBeforeAnyPort)
     const BadCommandCase cases[] = {
         {{"nec:0:0x45", "nec:1:0x100"}, "nec:1:0x100"},
         {{"sony15:0x80:1"}, "sony15:0x80:1"},
+        {{"rc5:0x20:1"}, "ADDR 0x20"},
         {{"--jitter", "77", "nec:0:0x45"}, "--jitter"},
         {{"--bogus", "nec:0:0x45"}, "--bogus"},
         {{"file:/nonexistent/recording"}, "/nonexistent/recording"},

@@ -6,6 +6,9 @@
 //   1. ParseSimCommandLine: arguments -> SimCommand (options + items);
 //   2. AppendItemBursts / BuildTimeline: items -> burst start times;
 //   3. AppendEvents: bursts -> (send time, byte) events.
+// They live in sim_command_line.cpp (options, usage), sim_items.cpp (the
+// item grammar), sim_number.cpp (numbers), sim_timeline.cpp (bursts per
+// item) and sim_bytes.cpp (bytes and jitter).
 //
 // The receiver measures the time from the start of one burst to the start
 // of the next and sends it as one byte at the moment that interval ends,
@@ -29,6 +32,13 @@ enum SimItemKind : int32_t {
     SimPauseItem,   // pause:MS
     SimMicrosItem,  // us:N,N,...
     SimFileItem,    // file:PATH
+    SimSamsungItem,   // samsung:ADDR:CMD[:TIMES]
+    SimJvcItem,       // jvc:ADDR:CMD[:REPEATS]
+    SimLgItem,        // lg:DATA28[:REPEATS]
+    SimKaseikyoItem,  // kaseikyo:VENDOR:DATA32
+    SimSharpItem,     // sharp:ADDR:CMD
+    SimRc5Item,       // rc5:ADDR:CMD[:TOGGLE]
+    SimRc6Item,       // rc6:ADDR:CMD[:TOGGLE]
 };
 
 // One script item, checked and with its numbers converted.  Only the fields
@@ -36,12 +46,20 @@ enum SimItemKind : int32_t {
 struct SimItem {
     int32_t kind = SimNecItem;   // a SimItemKind
     std::string text;            // the argument as given, for messages
-    uint32_t address = 0;        // NEC: 0..0xFFFF; Sony: 0..0x1F or 0..0xFF
-    uint32_t command = 0;        // NEC: 0..0xFF; Sony: 0..0x7F
+    // NEC: 0..0xFFFF; Sony: 0..0x1F or 0..0xFF; Samsung, JVC, RC6: 0..0xFF;
+    // Sharp, RC5: 0..0x1F; Kaseikyo: the vendor, 0..0xFFFF
+    uint32_t address = 0;
+    // NEC, Samsung, JVC, Sharp, RC6: 0..0xFF; Sony: 0..0x7F; RC5: 0..0x7F
+    // (0x40 and up as RC5X)
+    uint32_t command = 0;
     uint32_t extended = 0;       // Sony 20-bit: 0..0xFF
+    uint32_t data = 0;           // LG: 0..0xFFFFFFF; Kaseikyo: the 32 data bits
+    uint32_t toggle = 0;         // RC5, RC6: 0 or 1
     int32_t addressBits = 0;     // Sony: 5 or 8
     int32_t extendedBits = 0;    // Sony: 8 for the 20-bit frame, else 0
-    uint32_t count = 0;          // NEC: repeat frames; Sony: times sent
+    // NEC, JVC, LG: repeat frames after the first; Sony, Samsung: times
+    // sent; Kaseikyo 1 and Sharp 2 (the pair): the frames sent
+    uint32_t count = 0;
     int64_t pauseMicroseconds = 0;
     std::vector<int64_t> intervalsMicroseconds;  // us: burst-to-burst intervals
     std::vector<uint8_t> recordedBytes;          // file: the bytes, read at parse time
@@ -100,6 +118,14 @@ struct Timeline {
 //   nec    leader at the start, 32 bits, the stop burst; a repeat frame
 //          every 108 ms after it; ends 108 ms after the last leader;
 //   sony   the frame TIMES times, 45 ms apart; ends 45 ms after the last;
+//   samsung, jvc, lg, kaseikyo, sharp, rc5, rc6
+//          the frame (timings in sim_frames.cpp and sim_biphase.cpp),
+//          then a held button's frames: samsung TIMES whole frames, jvc
+//          REPEATS frames without leader, lg REPEATS NEC-style repeat
+//          frames, sharp the inverted second frame 40 ms after the first;
+//          each ends one frame period after its last frame start (samsung
+//          and lg 108 ms, jvc 55 ms, kaseikyo 130 ms, sharp 40 ms, rc5
+//          113.778 ms, rc6 107 ms);
 //   pause  no bursts; ends MS later;
 //   us     a burst at the start and one after each interval; ends at the last;
 //   file   a burst at the start and one after each recorded byte's time;
