@@ -29,10 +29,12 @@ protected:
     std::string directory;
 };
 
-// A few presses of the protocols irtick-sim has always had, with the bytes
-// 10 and 13 between them (the pause after a frame is any byte).
-const std::vector<std::string> kMixedPresses = {"nec:0x00:0x45:2", "pause:30", "sony12:0x15:0x01",
-                                                "nec:0x1234:0x08", "sony15:0x12:0x4B:2"};
+// Presses of every protocol.
+const std::vector<std::string> kMixedPresses = {
+    "nec:0x00:0x45:2", "pause:30",          "sony12:0x15:0x01",  "nec:0x1234:0x08",
+    "sony15:0x12:0x4B:2", "samsung:0x07:0x02:2", "jvc:0x03:0x2A:1", "lg:0x88C0051:1",
+    "kaseikyo:0x2002:0xBC3D0D00", "sharp:0x11:0x5A", "rc5:0x05:0x75:1", "rc6:0x1A:0x0C:1",
+    "sony20:0x12:0x05:0x3C:1"};
 
 std::string Expanded(const std::string& bytes)
 {
@@ -222,7 +224,18 @@ INSTANTIATE_TEST_SUITE_P(
         ProtocolCase{"Sony12", {"sony12:0x15:0x01:2"},
                      {"Sony 0/21 00015 r0 tnull", "Sony 0/21 00015 r0 tnull"}},
         ProtocolCase{"Sony15", {"sony15:0x12:0x4B:1"}, {"Sony 75/18 02592 r0 tnull"}},
-        ProtocolCase{"Sony20", {"sony20:0x12:0x05:0x3C:1"}, {"Sony 5/18 1E292 r0 tnull"}}));
+        ProtocolCase{"Sony20", {"sony20:0x12:0x05:0x3C:1"}, {"Sony 5/18 3C292 r0 tnull"}},
+        ProtocolCase{"Samsung32", {"samsung:0x07:0x02:2"},
+                     {"Samsung32 7/2 FD020707 r0 tnull", "Samsung32 7/2 FD020707 r0 tnull"}},
+        ProtocolCase{"Jvc", {"jvc:0x03:0x2A:2", "jvc:0x10:0x01"},
+                     {"JVC 3/42 2A03 r2 tnull", "JVC 16/1 0110 r0 tnull"}},
+        ProtocolCase{"Lg", {"lg:0x88C0051:1"}, {"LG null/null 88C0051 r1 tnull"}},
+        ProtocolCase{"Kaseikyo", {"kaseikyo:0x2002:0xBC3D0D00"},
+                     {"Kaseikyo null/null BC3D0D002002 r0 tnull"}},
+        ProtocolCase{"Sharp", {"sharp:0x11:0x5A"}, {"Sharp 17/90 2B51 r0 tnull"}},
+        ProtocolCase{"Rc5", {"rc5:0x05:0x35:1", "rc5:0x05:0x75:0"},
+                     {"RC5 5/53 3975 r0 t1", "RC5 5/117 2175 r0 t0"}},
+        ProtocolCase{"Rc6", {"rc6:0x1A:0x0C:1"}, {"RC6 26/12 111A0C r0 t1"}}));
 
 TEST_F(AnalyzeCliProgram, RandomBytesAndTruncatedFramesNeverCrashAndStayParsable)
 {
