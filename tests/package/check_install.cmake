@@ -7,7 +7,7 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
 
-foreach(program irtick irtick-sim)
+foreach(program irtick irtick-sim irtick-analyze)
   if(NOT EXISTS "${PREFIX}/bin/${program}")
     message(FATAL_ERROR "bin/${program} was not installed")
   endif()
