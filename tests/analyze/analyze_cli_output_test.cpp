@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -300,26 +301,44 @@ TEST(AnalyzeCliSim, PressesAreOneItemPerLineWithPausesAndRepeatedFramesCountedIn
               "sony12:0x75:0x01:3\npause:100\nnec:0x00:0x45:0\npause:100\nnec:0x00:0x45:0\n");
 }
 
-TEST(AnalyzeCliHistogram, BarsFitTheWidthAndTheFullestBucketFillsIt)
+// The bar of the row that starts with `row`.
+size_t BarLength(const std::string& text, const std::string& row)
+{
+    const size_t at = text.find(row);
+    if (at == std::string::npos) return 0;
+    const size_t end = text.find('\n', at);
+    const std::string line = text.substr(at, end - at);
+    return static_cast<size_t>(std::count(line.begin(), line.end(), '#'));
+}
+
+TEST(AnalyzeCliHistogram, BarsAreInProportionAndFitTheWidth)
 {
     int64_t counts[kByteValueCount] = {};
     counts[18] = 320;
-    counts[35] = 160;
-    counts[211] = 10;
-    const int32_t width = 60;
-    const std::string text = Printed([&](FILE* out) { PrintHistogram(out, counts, width); });
-    size_t start = 0;
-    size_t longestBar = 0;
-    while (start < text.size()) {
-        const size_t end = text.find('\n', start);
-        const std::string line = text.substr(start, end - start);
-        EXPECT_LE(line.size(), static_cast<size_t>(width)) << line;
-        longestBar = std::max(longestBar, static_cast<size_t>(std::count(line.begin(), line.end(), '#')));
-        start = end + 1;
+    counts[19] = 160;
+    counts[21] = 40;
+    counts[35] = 80;
+    counts[211] = 1;
+    for (const int32_t width : {60, 132}) {
+        const std::string text = Printed([&](FILE* out) { PrintHistogram(out, counts, width); });
+        size_t start = 0;
+        while (start < text.size()) {
+            const size_t end = text.find('\n', start);
+            EXPECT_LE(end - start, static_cast<size_t>(width)) << text.substr(start, end - start);
+            start = end + 1;
+        }
+        const size_t full = BarLength(text, "   1152 us   18 |");
+        EXPECT_GE(full, static_cast<size_t>(width / 2)) << text;
+        EXPECT_EQ(BarLength(text, "   1216 us   19 |"), full / 2) << text;
+        EXPECT_EQ(BarLength(text, "   2240 us   35 |"), full / 4) << text;
+        EXPECT_EQ(BarLength(text, "   1344 us   21 |"), full / 8) << text;
+        // A bucket that is not empty always shows.
+        EXPECT_NE(text.find("  13504 us  211 |# 1\n"), std::string::npos) << text;
+        // Short gaps show each empty bucket, long ones one row.
+        EXPECT_NE(text.find("   1280 us   20 |\n"), std::string::npos) << text;
+        EXPECT_EQ(text.find("  12032 us  188 |"), std::string::npos) << text;
+        EXPECT_NE(text.find("      ...\n"), std::string::npos) << text;
     }
-    EXPECT_NE(text.find("   1152 us   18 |"), std::string::npos) << text;
-    EXPECT_NE(text.find("  13504 us  211 |# 10\n"), std::string::npos) << text;
-    EXPECT_GE(longestBar + 30, static_cast<size_t>(width)) << text;
 }
 
 // A capture that went through a Windows text stream: every 10 became 13 10.
