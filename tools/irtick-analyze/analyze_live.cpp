@@ -92,14 +92,16 @@ int RunLiveAnalysis(const AnalyzeOptions& options, AnalyzeReport* report)
     // As irtick: the keyboard is ready before the port is opened, so keys
     // typed during the power-up pause are neither echoed nor lost.
     PrepareConsole();
+    // After PrepareConsole, whose SIGINT handler it replaces for the run
+    // (see analyze_terminal_posix.cpp), and before the power-up pause, so
+    // that a Ctrl+C during the pause also powers the receiver down.
+    CatchInterrupt();
     if (OpenReceiverPort(options.portName.c_str()) != 0) {
+        ReleaseInterrupt();
         RestoreConsole();
         CloseSaveFile(&save);
         return kStatusCannotOpen;
     }
-    // After PrepareConsole, whose terminal handlers it overrides for
-    // SIGINT (see analyze_terminal_posix.cpp).
-    CatchInterrupt();
     std::fprintf(stderr, "%s: reading %s; any key or Ctrl+C ends the run\n", kProgramName,
                  options.portName.c_str());
 
