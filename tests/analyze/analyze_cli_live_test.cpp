@@ -116,3 +116,30 @@ TEST_F(IrtickE2eTest, AnalyzeLiveOnAPortThatCannotBeOpenedExitsWith2AndPowersNot
     EXPECT_EQ(DescribeEnd(*run), ExitedWith(2));
     EXPECT_NE(run->output.find("Error opening port: "), std::string::npos) << run->output;
 }
+
+TEST_F(IrtickE2eTest, AnalyzeLiveCtrlCDuringThePowerUpPauseStillEndsInOrder)
+{
+    const std::string logPath = ScratchPath("modem.log");
+    IrtickLaunch launch;
+    launch.arguments = {"-p", port.slavePath};
+    launch.modemLogPath = logPath;
+    IrtickRun* run = Start(launch);
+    ASSERT_NE(run, nullptr);
+    // Both lines low: the pause before the power-up has begun.
+    ASSERT_TRUE(WaitFor(
+        run,
+        [&] {
+            for (const LineState& state : LineStateChanges(ReadModemLog(logPath), port.slavePath)) {
+                if (!state.rts && !state.dtr) return true;
+            }
+            return false;
+        },
+        kPowerUpTimeoutMs));
+    ASSERT_TRUE(TypeKeys(run, "\x03"));
+    ASSERT_TRUE(WaitForExit(run, kExitTimeoutMs)) << Printable(run->output);
+    EXPECT_EQ(DescribeEnd(*run), ExitedWith(0));
+    EXPECT_NE(run->output.find("summary: 0 frames"), std::string::npos) << Printable(run->output);
+    const std::vector<LineState> changes = LineStateChanges(ReadModemLog(logPath), port.slavePath);
+    ASSERT_FALSE(changes.empty());
+    EXPECT_EQ(DescribeLineState(changes.back()), DescribeLineState(LineState{0, false, false}));
+}
