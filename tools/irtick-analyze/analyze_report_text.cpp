@@ -13,9 +13,10 @@ constexpr char kFrameHeading[] =
     "    offset  protocol   bits  address  command  toggle  data          repeats  error\n";
 constexpr char kCodeHeading[] = "  protocol   bits  address  command  data          count\n";
 constexpr char kNoValueText[] = "-";
-// Intervals of an unknown run per line, and the indent of the lines after
-// the first (under the first interval).
-constexpr size_t kIntervalsPerLine = 12;
+// Intervals of an unknown run per line (the line stays within 80
+// columns), and the indent of the lines after the first (under the first
+// interval).
+constexpr size_t kIntervalsPerLine = 9;
 constexpr char kIntervalIndent[] = "                      ";
 
 // A value in at least `digits` hexadecimal digits (more when it needs
@@ -114,4 +115,6 @@ void PrintTextSummary(FILE* out, const AnalyzeReport& report)
         std::fprintf(out, "hint: %" PRId64 " unknown run%s: %s\n", counted.count,
                      PluralS(counted.count), DescribeUnknownHint(counted.hint).c_str());
     }
+    // An empty line before the next capture's title.
+    std::fputc('\n', out);
 }
