@@ -56,6 +56,7 @@ std::vector<ParsedFrame> ParseFrames(const std::string& output, std::vector<Json
         if (type != "frame") continue;
         ParsedFrame frame;
         frame.protocol = FieldText(object, "protocol");
+        frame.bits = FieldText(object, "bits");
         frame.data = FieldText(object, "data");
         frame.address = FieldText(object, "address");
         frame.command = FieldText(object, "command");

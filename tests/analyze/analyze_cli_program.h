@@ -22,6 +22,7 @@ std::string MakeCapture(const std::string& directory, const std::vector<std::str
 // A frame object of the --json output, its fields as text.
 struct ParsedFrame {
     std::string protocol;
+    std::string bits;
     std::string data;
     std::string address;   // "null" or the number
     std::string command;

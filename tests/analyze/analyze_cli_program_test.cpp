@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -44,6 +43,30 @@ std::string Expanded(const std::string& bytes)
         expanded += byte;
     }
     return expanded;
+}
+
+// A frame found in a piece of a capture is one of the capture's frames
+// with its repeats perhaps cut off, or a Sony frame cut short: the length
+// of a Sony frame shows only after it, so the first 11 or 14 measured bits
+// of a longer one are a shorter frame where the piece ends.
+bool IsPieceOfAFrame(const ParsedFrame& piece, const std::vector<ParsedFrame>& whole)
+{
+    for (const ParsedFrame& frame : whole) {
+        if (frame.protocol != piece.protocol) continue;
+        if (frame.protocol == "Sony") {
+            const int measuredBits = std::stoi(piece.bits) - 1;
+            const uint64_t mask = (uint64_t{1} << measuredBits) - 1;
+            if ((std::stoull(frame.data, nullptr, 16) & mask) == std::stoull(piece.data, nullptr, 16)) {
+                return true;
+            }
+            continue;
+        }
+        if (frame.data == piece.data && frame.address == piece.address &&
+            frame.command == piece.command && std::stoi(piece.repeats) <= std::stoi(frame.repeats)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -222,9 +245,9 @@ INSTANTIATE_TEST_SUITE_P(
         ProtocolCase{"Nec", {"nec:0x00:0x45:2", "nec:0x1234:0x08"},
                      {"NEC 0/69 BA45FF00 r2 tnull", "NEC 4660/8 F7081234 r0 tnull"}},
         ProtocolCase{"Sony12", {"sony12:0x15:0x01:2"},
-                     {"Sony 0/21 00015 r0 tnull", "Sony 0/21 00015 r0 tnull"}},
+                     {"Sony 1/21 00095 r0 tnull", "Sony 1/21 00095 r0 tnull"}},
         ProtocolCase{"Sony15", {"sony15:0x12:0x4B:1"}, {"Sony 75/18 02592 r0 tnull"}},
-        ProtocolCase{"Sony20", {"sony20:0x12:0x05:0x3C:1"}, {"Sony 5/18 3C292 r0 tnull"}},
+        ProtocolCase{"Sony20", {"sony20:0x12:0x05:0x3C:1"}, {"Sony 1925/18 3C292 r0 tnull"}},
         ProtocolCase{"Samsung32", {"samsung:0x07:0x02:2"},
                      {"Samsung32 7/2 FD020707 r0 tnull", "Samsung32 7/2 FD020707 r0 tnull"}},
         ProtocolCase{"Jvc", {"jvc:0x03:0x2A:2", "jvc:0x10:0x01"},
@@ -249,8 +272,7 @@ TEST_F(AnalyzeCliProgram, RandomBytesAndTruncatedFramesNeverCrashAndStayParsable
     const std::string capture = MakeCapture(directory, kMixedPresses);
     ASSERT_FALSE(capture.empty());
     const std::vector<ParsedFrame> whole = ParseFrames(RunAnalyze({"--json", "-"}, capture).output);
-    std::set<std::string> wholeCodes;
-    for (const std::string& press : DescribePresses(whole)) wholeCodes.insert(press);
+    ASSERT_FALSE(whole.empty());
     for (size_t length = 1; length < capture.size(); length += 3) {
         inputs.push_back(capture.substr(0, length));
         inputs.push_back(capture.substr(capture.size() - length));
@@ -267,13 +289,8 @@ TEST_F(AnalyzeCliProgram, RandomBytesAndTruncatedFramesNeverCrashAndStayParsable
         if (index < 4) continue;
         // A piece of a capture gives only codes the capture has.
         for (const ParsedFrame& frame : frames) {
-            const std::string press = DescribePresses({frame})[0];
-            // Repeats may be cut off: compare without them.
-            bool known = false;
-            for (const std::string& code : wholeCodes) {
-                known = known || code.substr(0, code.find(" r")) == press.substr(0, press.find(" r"));
-            }
-            EXPECT_TRUE(known) << press << " from input " << index;
+            EXPECT_TRUE(IsPieceOfAFrame(frame, whole))
+                << DescribePresses({frame})[0] << " from input " << index;
         }
     }
     // The other forms take the same bytes.
