@@ -56,15 +56,17 @@ const std::vector<ProtocolCase>& NecSonyCases() {
           {ProtocolNec, 142, 32, NecData(0x14, 0x24), 0x14, 0x24, 1, kNone},
           {ProtocolNec, 178, 32, NecData(0x15, 0x25), 0x15, 0x25, 2, kNone}},
          0.08},
-        {"NEC broken off after 20 bits, then a whole frame",
+        // (16 or more bits after the leader would be a JVC frame: its leader
+        // window holds NEC's)
+        {"NEC broken off after 12 bits, then a whole frame",
          [](IrSignal* s) {
              std::vector<double> periods = NecPeriods(NecData(0x01, 0x02));
-             periods.resize(1 + 20);
+             periods.resize(1 + 12);
              AddFrame(s, 0, periods);
              AddNecPress(s, 100000, NecData(0x01, 0x02), 0);
          },
-         // the broken frame's 21 bytes and the pause are unclaimed
-         {{ProtocolNec, 22, 32, NecData(0x01, 0x02), 0x01, 0x02, 0, kNone}},
+         // the broken frame's 13 bytes and the pause are unclaimed
+         {{ProtocolNec, 14, 32, NecData(0x01, 0x02), 0x01, 0x02, 0, kNone}},
          0, 1},
         {"NEC after wrapped pauses that read as a leader and as a bit",
          [](IrSignal* s) {

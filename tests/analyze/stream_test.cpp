@@ -16,8 +16,8 @@ std::vector<uint8_t> MixedTraffic(uint32_t seed) {
     s.random.seed(seed);
     std::mt19937 pick(seed);
     double at = 0;
-    for (int32_t press = 0; press < 40; ++press) {
-        switch (pick() % 3) {
+    for (int32_t press = 0; press < 80; ++press) {
+        switch (pick() % 9) {
             case 0:
                 AddFrame(&s, at, NecPeriods(NecData(pick() & 0xFF, pick() & 0xFF)));
                 for (int32_t r = 1; r <= static_cast<int32_t>(pick() % 3); ++r) {
@@ -26,6 +26,30 @@ std::vector<uint8_t> MixedTraffic(uint32_t seed) {
                 break;
             case 1:
                 AddFrame(&s, at, SonyPeriods(pick() & 0xFFFF, (pick() % 2) != 0 ? 12 : 15));
+                break;
+            case 2:
+                AddFrame(&s, at, JvcPeriods(pick() & 0xFF, pick() & 0xFF, true));
+                for (int32_t r = 1; r <= static_cast<int32_t>(pick() % 3); ++r) {
+                    AddFrame(&s, at + r * 55000, JvcPeriods(0, 0, false));
+                }
+                break;
+            case 3:
+                AddFrame(&s, at, LgPeriods(pick() & 0xFFFFFFF));
+                break;
+            case 4:
+                AddFrame(&s, at, KaseikyoPeriods(pick() | (static_cast<uint64_t>(pick() & 0xFFFF) << 32)));
+                break;
+            case 5: {
+                const uint32_t bits = (pick() & 0x1FFF) | (1u << 13);
+                AddFrame(&s, at, SharpPeriods(bits));
+                AddFrame(&s, at + 40000, SharpPeriods(bits ^ 0x7FE0));
+                break;
+            }
+            case 6:
+                AddOffsets(&s, at, Rc5Offsets((pick() & 0x1FFF) | (1u << 13)));
+                break;
+            case 7:
+                AddOffsets(&s, at, Rc6Offsets(pick() & 0xFF, pick() & 0xFF, pick() & 1));
                 break;
             default: {
                 // a few junk bursts

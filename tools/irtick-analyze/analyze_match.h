@@ -24,7 +24,7 @@ struct IntervalLookup {
     float errorPercent[256];  // deviation from that nominal
 };
 
-void BuildIntervalLookup(const double* nominalTicks, int32_t count, IntervalLookup* lookup);
+IntervalLookup MakeIntervalLookup(const double* nominalTicks, int32_t count);
 
 inline constexpr double Ticks(double microseconds) { return microseconds / kTickMicroseconds; }
 
@@ -80,6 +80,16 @@ enum PulseRead : int32_t { PulseReadOk, PulseReadFailed, PulseReadShort };
 // intervals that fitted before the frame ended or broke off.
 int32_t ReadPulseFrame(const MatchInput& input, int32_t offset, const PulseFrameShape& shape,
                        uint64_t* data, double* errorPercent, int32_t* readBits);
+
+// A frame of `shape` (leader and bits) at the input's position: true and
+// *candidate (its length, bits and data; no address or command yet) when it
+// is there.  *status: whether it waits for more bytes.
+bool ReadPulseCandidate(const MatchInput& input, const PulseFrameShape& shape, int32_t protocol,
+                        MatchStatus* status, FrameCandidate* candidate);
+
+// A repeat frame of one interval of `repeatKind` at the input's position.
+MatchStatus MatchRepeatInterval(const MatchInput& input, const IntervalLookup& lookup,
+                                int32_t repeatKind, int32_t* length, double* errorPercent);
 
 // A candidate of `length` bytes at the input's position.
 FrameCandidate MakeCandidate(const MatchInput& input, int32_t protocol, int32_t length,

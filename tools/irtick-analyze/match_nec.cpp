@@ -17,11 +17,7 @@ const double kNecNominals[kNecKindCount] = {
 const int32_t kNecBits = 32;
 
 const IntervalLookup& NecLookup() {
-    static const IntervalLookup lookup = [] {
-        IntervalLookup built;
-        BuildIntervalLookup(kNecNominals, kNecKindCount, &built);
-        return built;
-    }();
+    static const IntervalLookup lookup = MakeIntervalLookup(kNecNominals, kNecKindCount);
     return lookup;
 }
 
@@ -33,17 +29,12 @@ bool IsComplementPair(uint64_t low, uint64_t high) { return ((low ^ high) & 0xFF
 MatchStatus MatchNecFrames(const MatchInput& input, std::vector<FrameCandidate>* found) {
     const PulseFrameShape shape = {&NecLookup(), 1u << kNecLeader, kNecZero, kNecOne, kNecBits,
                                    false};
-    uint64_t data = 0;
-    double error = 0;
-    int32_t readBits = 0;
-    const int32_t read = ReadPulseFrame(input, 0, shape, &data, &error, &readBits);
-    if (read == PulseReadShort) {
-        return OutOfBytes(input);
+    MatchStatus status = MatchSettled;
+    FrameCandidate candidate;
+    if (!ReadPulseCandidate(input, shape, ProtocolNec, &status, &candidate)) {
+        return status;
     }
-    if (read == PulseReadFailed) {
-        return MatchSettled;
-    }
-    FrameCandidate candidate = MakeCandidate(input, ProtocolNec, 1 + kNecBits, kNecBits, data, error);
+    const uint64_t data = candidate.frame.data;
     const uint64_t byte0 = data & 0xFF;
     const uint64_t byte1 = (data >> 8) & 0xFF;
     const uint64_t byte2 = (data >> 16) & 0xFF;
@@ -59,14 +50,5 @@ MatchStatus MatchNecFrames(const MatchInput& input, std::vector<FrameCandidate>*
 
 MatchStatus MatchNecRepeat(const MatchInput& input, const DecodedFrame&, int32_t* length,
                            double* errorPercent) {
-    *length = 0;
-    if (input.count < 1) {
-        return OutOfBytes(input);
-    }
-    const IntervalLookup& lookup = NecLookup();
-    if (lookup.kind[input.bytes[0]] == kNecRepeat) {
-        *length = 1;
-        *errorPercent = lookup.errorPercent[input.bytes[0]];
-    }
-    return MatchSettled;
+    return MatchRepeatInterval(input, NecLookup(), kNecRepeat, length, errorPercent);
 }

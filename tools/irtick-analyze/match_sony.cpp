@@ -22,19 +22,14 @@ const int32_t kSonyCommandBits = 7;
 const uint64_t kSonyCommandMask = (1u << kSonyCommandBits) - 1;
 
 const IntervalLookup& SonyLookup() {
-    static const IntervalLookup lookup = [] {
-        IntervalLookup built;
-        BuildIntervalLookup(kSonyNominals, kSonyKindCount, &built);
-        return built;
-    }();
+    static const IntervalLookup lookup = MakeIntervalLookup(kSonyNominals, kSonyKindCount);
     return lookup;
 }
 
 }  // namespace
 
 MatchStatus MatchSonyFrames(const MatchInput& input, std::vector<FrameCandidate>* found) {
-    const PulseFrameShape shape = {&SonyLookup(), 1u << kSonyStart, kSonyZero, kSonyOne,
-                                   kSonyLongest - 1, false};
+    PulseFrameShape shape = {&SonyLookup(), 1u << kSonyStart, kSonyZero, kSonyOne, kSonyLongest - 1, false};
     uint64_t data = 0;
     double error = 0;
     int32_t readBits = 0;
@@ -42,26 +37,17 @@ MatchStatus MatchSonyFrames(const MatchInput& input, std::vector<FrameCandidate>
     if (read == PulseReadShort && !input.complete) {
         return MatchNeedsMore;
     }
-    if (readBits == 0) {
-        return MatchSettled;
-    }
-    // The error is that of the longest run read; a shorter reading is
-    // judged by its own bits.
+    // Each length whose measured bits all fit, judged by those bits alone.
     for (int32_t length : kSonyLengths) {
-        const int32_t measured = length - 1;
-        if (measured > readBits) {
+        shape.bitCount = length - 1;
+        MatchStatus status = MatchSettled;
+        FrameCandidate candidate;
+        if (shape.bitCount > readBits || !ReadPulseCandidate(input, shape, ProtocolSony, &status, &candidate)) {
             break;
         }
-        uint64_t bits = 0;
-        double bitsError = 0;
-        int32_t bitsRead = 0;
-        const PulseFrameShape part = {shape.lookup, shape.leaderKinds, kSonyZero, kSonyOne,
-                                      measured, false};
-        ReadPulseFrame(input, 0, part, &bits, &bitsError, &bitsRead);
-        FrameCandidate candidate =
-            MakeCandidate(input, ProtocolSony, 1 + measured, length, bits, bitsError);
-        candidate.frame.command = static_cast<int32_t>(bits & kSonyCommandMask);
-        candidate.frame.address = static_cast<int32_t>(bits >> kSonyCommandBits);
+        candidate.frame.bits = length;
+        candidate.frame.command = static_cast<int32_t>(candidate.frame.data & kSonyCommandMask);
+        candidate.frame.address = static_cast<int32_t>(candidate.frame.data >> kSonyCommandBits);
         found->push_back(candidate);
     }
     return MatchSettled;

@@ -24,7 +24,14 @@ const ProtocolInfo kUnknownProtocol = {"?", 0, 0};
 // Tried in this order; on equal cost the earlier one's reading is kept.
 const ProtocolMatcher kMatchers[] = {
     {ProtocolNec, MatchNecFrames, MatchNecRepeat},
+    {ProtocolSamsung32, MatchSamsungFrames, nullptr},
+    {ProtocolJvc, MatchJvcFrames, MatchJvcRepeat},
+    {ProtocolLg, MatchLgFrames, MatchLgRepeat},
+    {ProtocolKaseikyo, MatchKaseikyoFrames, nullptr},
+    {ProtocolSharp, MatchSharpFrames, nullptr},
     {ProtocolSony, MatchSonyFrames, nullptr},
+    {ProtocolRc5, MatchRc5Frames, nullptr},
+    {ProtocolRc6, MatchRc6Frames, nullptr},
 };
 
 // Sony's data holds the measured bits; irtick prints them in five digits.

@@ -13,7 +13,9 @@ constexpr double kLargestByte = 255.0;
 
 }  // namespace
 
-void BuildIntervalLookup(const double* nominalTicks, int32_t count, IntervalLookup* lookup) {
+IntervalLookup MakeIntervalLookup(const double* nominalTicks, int32_t count) {
+    IntervalLookup built;
+    IntervalLookup* lookup = &built;
     for (int32_t value = 0; value < 256; ++value) {
         int32_t best = kNoKind;
         double bestDistance = 0;
@@ -35,6 +37,7 @@ void BuildIntervalLookup(const double* nominalTicks, int32_t count, IntervalLook
         lookup->errorPercent[value] =
             best == kNoKind ? 0.0f : static_cast<float>(bestDistance / nominalTicks[best] * 100.0);
     }
+    return built;
 }
 
 int32_t ReadPulseFrame(const MatchInput& input, int32_t offset, const PulseFrameShape& shape,
@@ -82,4 +85,32 @@ FrameCandidate MakeCandidate(const MatchInput& input, int32_t protocol, int32_t 
     candidate.frame.data = data;
     candidate.frame.errorPercent = errorPercent;
     return candidate;
+}
+
+bool ReadPulseCandidate(const MatchInput& input, const PulseFrameShape& shape, int32_t protocol,
+                        MatchStatus* status, FrameCandidate* candidate) {
+    uint64_t data = 0;
+    double error = 0;
+    int32_t readBits = 0;
+    const int32_t read = ReadPulseFrame(input, 0, shape, &data, &error, &readBits);
+    *status = read == PulseReadShort ? OutOfBytes(input) : MatchSettled;
+    if (read != PulseReadOk) {
+        return false;
+    }
+    const int32_t length = (shape.leaderKinds != 0 ? 1 : 0) + shape.bitCount;
+    *candidate = MakeCandidate(input, protocol, length, shape.bitCount, data, error);
+    return true;
+}
+
+MatchStatus MatchRepeatInterval(const MatchInput& input, const IntervalLookup& lookup,
+                                int32_t repeatKind, int32_t* length, double* errorPercent) {
+    *length = 0;
+    if (input.count < 1) {
+        return OutOfBytes(input);
+    }
+    if (lookup.kind[input.bytes[0]] == repeatKind) {
+        *length = 1;
+        *errorPercent = lookup.errorPercent[input.bytes[0]];
+    }
+    return MatchSettled;
 }
