@@ -202,4 +202,3 @@ TEST(AnalyzeCliHistogram, BarsAreInProportionAndFitTheWidth)
     }
 }
 
-// A capture that went through a Windows text stream: every 10 became 13 10.

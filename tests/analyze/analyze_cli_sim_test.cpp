@@ -95,7 +95,7 @@ TEST(AnalyzeCliSim, PressesAreOneItemPerLineWithPausesAndRepeatedFramesCountedIn
               "sony12:0x75:0x01:3\npause:100\nnec:0x00:0x45:0\npause:100\nnec:0x00:0x45:0\n");
 }
 
-
+// A capture that went through a Windows text stream: every 10 became 13 10.
 struct CrlfCase {
     const char* name;
     std::vector<uint8_t> written;
