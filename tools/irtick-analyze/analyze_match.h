@@ -96,12 +96,35 @@ FrameCandidate MakeCandidate(const MatchInput& input, int32_t protocol, int32_t 
                              int32_t bits, uint64_t data, double errorPercent);
 
 // Bi-phase (RC5, RC6): see biphase.cpp for how burst starts give the bits.
+constexpr int32_t kBiPhaseMostBits = 32;
+
+// From a burst in one half of a bit of one value: each interval's reading.
+struct BiPhaseStep {
+    int32_t halfBits;   // to the next burst start; 0: no burst before the frame ends
+    int32_t bit;        // where that burst lies
+    int32_t half;
+    uint64_t addedBits; // the bits that this settles, first received in bit 0
+};
+
+struct BiPhaseSteps {
+    int32_t count;
+    BiPhaseStep steps[4];
+};
+
+struct BiPhaseStepTable {
+    BiPhaseSteps from[kBiPhaseMostBits][2][2];  // [bit][half][value of the bit]
+};
+
+struct BiPhaseShape;
+BiPhaseStepTable BuildBiPhaseSteps(const BiPhaseShape& shape);
+
 struct BiPhaseShape {
     const IntervalLookup* lookup;
     const int32_t* kindHalfBits;  // interval of each lookup kind, in half-bit times
     int32_t bitCount;
     bool oneIsMarkFirst;  // RC6: a one is mark then space; RC5: space then mark
     int32_t wideBit;      // the bit whose halves are two half-bit times long, -1 none
+    const BiPhaseStepTable* table;  // BuildBiPhaseSteps of the fields above
 };
 
 // Where the decoding stands: the burst that starts the current byte's
@@ -120,10 +143,19 @@ struct BiPhaseFrame {
     double errorPercent;
 };
 
+// The readings: the last bit with its own burst, or merged into the one
+// before (kept to the first few, which is all there can be).
+constexpr int32_t kBiPhaseMostFrames = 4;
+
+struct BiPhaseFrames {
+    int32_t count;
+    BiPhaseFrame frames[kBiPhaseMostFrames];
+};
+
 // Decodes from bytes[offset] on, the burst of `state` starting bytes[offset];
 // every complete reading goes to *frames.
 MatchStatus ReadBiPhaseFrames(const MatchInput& input, int32_t offset, const BiPhaseShape& shape,
-                              BiPhaseState state, std::vector<BiPhaseFrame>* frames);
+                              BiPhaseState state, BiPhaseFrames* frames);
 
 MatchStatus MatchNecFrames(const MatchInput& input, std::vector<FrameCandidate>* found);
 MatchStatus MatchNecRepeat(const MatchInput& input, const DecodedFrame& frame, int32_t* length,

@@ -44,11 +44,6 @@ struct Cell {
     bool mark;
 };
 
-struct BiPhaseStep {
-    int32_t halfBits;  // to the next burst start; 0: no burst before the frame ends
-    BiPhaseState next;
-};
-
 bool MarkInHalf(const BiPhaseShape& shape, uint64_t value, int32_t half) {
     const bool markFirst = (value != 0) == shape.oneIsMarkFirst;
     return half == 0 ? markFirst : !markFirst;
@@ -56,38 +51,36 @@ bool MarkInHalf(const BiPhaseShape& shape, uint64_t value, int32_t half) {
 
 int32_t CellWidth(const BiPhaseShape& shape, int32_t bit) { return bit == shape.wideBit ? 2 : 1; }
 
-// The ways the interval after the burst of `state` can go, one per length.
-int32_t ListSteps(const BiPhaseShape& shape, const BiPhaseState& state, BiPhaseStep steps[4]) {
-    int32_t count = 0;
-    const int32_t bit = state.bit;
+// The ways the interval after a burst in `half` of `bit` (of `value`) can
+// go, one per length.
+BiPhaseSteps ListSteps(const BiPhaseShape& shape, int32_t bit, int32_t half, uint64_t value) {
+    BiPhaseSteps list = {};
     const int32_t ahead = shape.bitCount - 1 - bit < 2 ? shape.bitCount - 1 - bit : 2;
     for (uint32_t choice = 0; choice < (1u << ahead); ++choice) {
         Cell cells[6];
         int32_t cellCount = 0;
-        const uint64_t current = (state.bits >> bit) & 1u;
-        cells[cellCount++] = Cell{bit, state.half, CellWidth(shape, bit), true};
-        if (state.half == 0) {
-            cells[cellCount++] = Cell{bit, 1, CellWidth(shape, bit), MarkInHalf(shape, current, 1)};
+        cells[cellCount++] = Cell{bit, half, CellWidth(shape, bit), true};
+        if (half == 0) {
+            cells[cellCount++] = Cell{bit, 1, CellWidth(shape, bit), MarkInHalf(shape, value, 1)};
         }
-        uint64_t bits = state.bits;
+        uint64_t added = 0;
         for (int32_t a = 0; a < ahead; ++a) {
             const int32_t next = bit + 1 + a;
-            const uint64_t value = (choice >> a) & 1u;
-            bits |= value << next;
-            cells[cellCount++] = Cell{next, 0, CellWidth(shape, next), MarkInHalf(shape, value, 0)};
-            cells[cellCount++] = Cell{next, 1, CellWidth(shape, next), MarkInHalf(shape, value, 1)};
+            const uint64_t nextValue = (choice >> a) & 1u;
+            added |= nextValue << next;
+            cells[cellCount++] = Cell{next, 0, CellWidth(shape, next), MarkInHalf(shape, nextValue, 0)};
+            cells[cellCount++] = Cell{next, 1, CellWidth(shape, next), MarkInHalf(shape, nextValue, 1)};
         }
-        BiPhaseStep step{0, BiPhaseState{shape.bitCount - 1, 1, bits, state.errorPercent}};
+        BiPhaseStep step{0, shape.bitCount - 1, 1, added};
         int32_t time = 0;
         for (int32_t c = 1; c < cellCount; ++c) {
             time += cells[c - 1].width;
             if (cells[c].mark && !cells[c - 1].mark) {
                 step.halfBits = time;
-                step.next.bit = cells[c].bit;
-                step.next.half = cells[c].half;
+                step.bit = cells[c].bit;
+                step.half = cells[c].half;
                 // Only the bits up to the new burst's are settled.
-                const uint64_t known = cells[c].bit + 1 >= 64 ? ~0ull : (1ull << (cells[c].bit + 1)) - 1;
-                step.next.bits = bits & known;
+                step.addedBits = added & ((1ull << (cells[c].bit + 1)) - 1);
                 break;
             }
         }
@@ -96,14 +89,14 @@ int32_t ListSteps(const BiPhaseShape& shape, const BiPhaseState& state, BiPhaseS
             continue;
         }
         bool seen = false;
-        for (int32_t s = 0; s < count; ++s) {
-            seen = seen || steps[s].halfBits == step.halfBits;
+        for (int32_t s = 0; s < list.count; ++s) {
+            seen = seen || list.steps[s].halfBits == step.halfBits;
         }
         if (!seen) {
-            steps[count++] = step;
+            list.steps[list.count++] = step;
         }
     }
-    return count;
+    return list;
 }
 
 uint64_t MsbFirst(uint64_t received, int32_t count) {
@@ -116,42 +109,55 @@ uint64_t MsbFirst(uint64_t received, int32_t count) {
 
 }  // namespace
 
+BiPhaseStepTable BuildBiPhaseSteps(const BiPhaseShape& shape) {
+    BiPhaseStepTable table = {};
+    for (int32_t bit = 0; bit + 1 < shape.bitCount && bit < kBiPhaseMostBits; ++bit) {
+        for (int32_t half = 0; half < 2; ++half) {
+            for (uint64_t value = 0; value < 2; ++value) {
+                // Only a burst in a half that is a mark is a state at all.
+                if (MarkInHalf(shape, value, half)) {
+                    table.from[bit][half][value] = ListSteps(shape, bit, half, value);
+                }
+            }
+        }
+    }
+    return table;
+}
+
 MatchStatus ReadBiPhaseFrames(const MatchInput& input, int32_t offset, const BiPhaseShape& shape,
-                              BiPhaseState state, std::vector<BiPhaseFrame>* frames) {
+                              BiPhaseState state, BiPhaseFrames* frames) {
+    frames->count = 0;
     int32_t position = offset;
     for (;;) {
         if (state.bit == shape.bitCount - 1) {
-            frames->push_back(BiPhaseFrame{position, MsbFirst(state.bits, shape.bitCount), state.errorPercent});
+            frames->frames[frames->count++] =  // endings leave it room
+                BiPhaseFrame{position, MsbFirst(state.bits, shape.bitCount), state.errorPercent};
             return MatchSettled;
         }
-        BiPhaseStep steps[4];
-        const int32_t count = ListSteps(shape, state, steps);
-        for (int32_t s = 0; s < count; ++s) {
-            if (steps[s].halfBits == 0) {
-                frames->push_back(
-                    BiPhaseFrame{position, MsbFirst(steps[s].next.bits, shape.bitCount), state.errorPercent});
+        const BiPhaseSteps& list = shape.table->from[state.bit][state.half][(state.bits >> state.bit) & 1u];
+        const BiPhaseStep* taken = nullptr;
+        const uint8_t value = position < input.count ? input.bytes[position] : 0;
+        const int32_t kind = shape.lookup->kind[value];
+        for (int32_t s = 0; s < list.count; ++s) {
+            const BiPhaseStep& step = list.steps[s];
+            if (step.halfBits == 0 && frames->count < kBiPhaseMostFrames - 1) {
+                frames->frames[frames->count++] = BiPhaseFrame{
+                    position, MsbFirst(state.bits | step.addedBits, shape.bitCount), state.errorPercent};
+            } else if (kind != kNoKind && step.halfBits == shape.kindHalfBits[kind]) {
+                taken = &step;
             }
         }
         if (position >= input.count) {
             return OutOfBytes(input);
         }
-        const uint8_t value = input.bytes[position];
-        const int32_t kind = shape.lookup->kind[value];
-        if (kind == kNoKind) {
-            return MatchSettled;
-        }
-        const BiPhaseStep* taken = nullptr;
-        for (int32_t s = 0; s < count; ++s) {
-            if (steps[s].halfBits == shape.kindHalfBits[kind]) {
-                taken = &steps[s];
-            }
-        }
         if (taken == nullptr) {
             return MatchSettled;
         }
-        const double error = std::fmax(state.errorPercent, shape.lookup->errorPercent[value]);
-        state = taken->next;
-        state.errorPercent = error;
+        const double error = shape.lookup->errorPercent[value];
+        state.errorPercent = error > state.errorPercent ? error : state.errorPercent;
+        state.bit = taken->bit;
+        state.half = taken->half;
+        state.bits |= taken->addedBits;
         ++position;
     }
 }

@@ -28,20 +28,31 @@ const IntervalLookup& Rc5Lookup() {
     return lookup;
 }
 
+const BiPhaseShape& Rc5Shape() {
+    static const BiPhaseShape shape = [] {
+        BiPhaseShape built = {&Rc5Lookup(), kRc5KindHalfBits, kRc5Bits, false, -1, nullptr};
+        static const BiPhaseStepTable table = BuildBiPhaseSteps(built);
+        built.table = &table;
+        return built;
+    }();
+    return shape;
+}
+
 }  // namespace
 
 MatchStatus MatchRc5Frames(const MatchInput& input, std::vector<FrameCandidate>* found) {
     if (input.count >= 1 && Rc5Lookup().kind[input.bytes[0]] == kNoKind) {
         return MatchSettled;
     }
-    const BiPhaseShape shape = {&Rc5Lookup(), kRc5KindHalfBits, kRc5Bits, false, -1};
+    const BiPhaseShape& shape = Rc5Shape();
     // The first burst: the second half of S1, which is therefore 1.
     const BiPhaseState start = {0, 1, 1, 0.0};
-    std::vector<BiPhaseFrame> frames;
+    BiPhaseFrames frames;
     if (ReadBiPhaseFrames(input, 0, shape, start, &frames) == MatchNeedsMore) {
         return MatchNeedsMore;
     }
-    for (const BiPhaseFrame& read : frames) {
+    for (int32_t f = 0; f < frames.count; ++f) {
+        const BiPhaseFrame& read = frames.frames[f];
         if (read.length == 0) {
             continue;
         }

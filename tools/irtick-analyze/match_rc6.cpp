@@ -30,6 +30,16 @@ const IntervalLookup& Rc6Lookup() {
     return lookup;
 }
 
+const BiPhaseShape& Rc6Shape() {
+    static const BiPhaseShape shape = [] {
+        BiPhaseShape built = {&Rc6Lookup(), kRc6KindHalfBits, kRc6Bits, true, kRc6ToggleIndex, nullptr};
+        static const BiPhaseStepTable table = BuildBiPhaseSteps(built);
+        built.table = &table;
+        return built;
+    }();
+    return shape;
+}
+
 }  // namespace
 
 MatchStatus MatchRc6Frames(const MatchInput& input, std::vector<FrameCandidate>* found) {
@@ -40,14 +50,15 @@ MatchStatus MatchRc6Frames(const MatchInput& input, std::vector<FrameCandidate>*
     if (lookup.kind[input.bytes[0]] != kRc6Leader) {
         return MatchSettled;
     }
-    const BiPhaseShape shape = {&lookup, kRc6KindHalfBits, kRc6Bits, true, kRc6ToggleIndex};
+    const BiPhaseShape& shape = Rc6Shape();
     // After the leader: the start bit's mark, in its first half.
     const BiPhaseState start = {0, 0, 1, lookup.errorPercent[input.bytes[0]]};
-    std::vector<BiPhaseFrame> frames;
+    BiPhaseFrames frames;
     if (ReadBiPhaseFrames(input, 1, shape, start, &frames) == MatchNeedsMore) {
         return MatchNeedsMore;
     }
-    for (const BiPhaseFrame& read : frames) {
+    for (int32_t f = 0; f < frames.count; ++f) {
+        const BiPhaseFrame& read = frames.frames[f];
         if ((read.data & kRc6HeaderMask) != kRc6Header) {
             continue;
         }

@@ -24,6 +24,8 @@ const uint64_t kSharpInvertedBits = 0x7FE0;
 // The first frame's expansion bit is 1 and its check bit 0.
 const uint64_t kSharpMarkerMask = 0x6000;
 const uint64_t kSharpFirstMarker = 0x2000;
+const int32_t kSharpExpansionBit = 13;
+const int32_t kSharpCheckBit = 14;
 
 const IntervalLookup& SharpLookup() {
     static const IntervalLookup lookup = MakeIntervalLookup(kSharpNominals, kSharpKindCount);
@@ -34,6 +36,13 @@ const IntervalLookup& SharpLookup() {
 
 MatchStatus MatchSharpFrames(const MatchInput& input, std::vector<FrameCandidate>* found) {
     const PulseFrameShape shape = {&SharpLookup(), 0, kSharpZero, kSharpOne, kSharpBits, false};
+    // The expansion (1) and check (0) bits first: they turn most
+    // non-Sharp positions away without reading the whole frame.
+    if (input.count >= kSharpBits &&
+        (SharpLookup().kind[input.bytes[kSharpExpansionBit]] != kSharpOne ||
+         SharpLookup().kind[input.bytes[kSharpCheckBit]] != kSharpZero)) {
+        return MatchSettled;
+    }
     uint64_t first = 0;
     uint64_t second = 0;
     double error = 0;

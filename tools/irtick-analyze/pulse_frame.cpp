@@ -68,7 +68,9 @@ int32_t ReadPulseFrame(const MatchInput& input, int32_t offset, const PulseFrame
         }
         const uint64_t one = kind == shape.oneKind ? 1u : 0u;
         *data = shape.msbFirst ? (*data << 1) | one : *data | (one << bit);
-        *errorPercent = std::fmax(*errorPercent, lookup.errorPercent[value]);
+        if (lookup.errorPercent[value] > *errorPercent) {
+            *errorPercent = lookup.errorPercent[value];
+        }
         *readBits = bit + 1;
     }
     return PulseReadOk;

@@ -28,196 +28,15 @@
 // the cheapest is taken as far as half the window, so memory stays bounded;
 // this happens at the same byte however the stream was split.
 #include <algorithm>
-#include <cmath>
 
-#include "analyze_match.h"
 #include "stream_report.h"
+#include "stream_steps.h"
 
 namespace {
 
-enum SearchStep : int32_t { kStepRoot, kStepUnknown, kStepFrame, kStepRepeat };
-
-constexpr int64_t kSlotCount = 8192;        // a power of two above the window
 constexpr int64_t kForcedWindow = 4096;
 constexpr int64_t kSettleInterval = 256;    // processed positions between settlings
 constexpr int64_t kLongestRetry = 64;       // bytes a held position waits at most
-constexpr double kErrorCostPerPercent = 100.0;
-
-SearchSlot& SlotAt(StreamAnalyzer* analyzer, int64_t position) {
-    return analyzer->slots[static_cast<size_t>(position & (kSlotCount - 1))];
-}
-
-int64_t StreamLength(const StreamAnalyzer* analyzer) {
-    return analyzer->pendingStart + static_cast<int64_t>(analyzer->pending.size());
-}
-
-bool Cheaper(const SearchEntry& a, const SearchEntry& b) {
-    if (a.unknownCost != b.unknownCost) {
-        return a.unknownCost < b.unknownCost;
-    }
-    return a.errorCost < b.errorCost;
-}
-
-// Begins the search at `position` with a bare root.
-void StartSearchAt(StreamAnalyzer* analyzer, int64_t position) {
-    if (analyzer->slots.empty()) {
-        analyzer->slots.resize(kSlotCount);
-    }
-    analyzer->pending.clear();
-    analyzer->pendingStart = position;
-    analyzer->candidates.clear();
-    analyzer->processed = position;
-    analyzer->lastCheck = position;
-    analyzer->retryAt = position;
-    analyzer->rootIndex = 0;
-    SlotAt(analyzer, position) = SearchSlot();
-    SlotAt(analyzer, position + 1) = SearchSlot();
-    SearchSlot& root = SlotAt(analyzer, position);
-    root.count = 1;
-    root.entries[0].step = kStepRoot;
-    analyzer->started = true;
-}
-
-void EnsureStarted(StreamAnalyzer* analyzer) {
-    if (!analyzer->started) {
-        StartSearchAt(analyzer, analyzer->pendingStart);
-    }
-}
-
-// Offers `entry` to the position: kept if it is the cheapest there with its
-// repeat context.  A full slot gives up its most expensive entry.
-void Relax(StreamAnalyzer* analyzer, int64_t position, const SearchEntry& entry) {
-    SearchSlot& slot = SlotAt(analyzer, position);
-    for (int32_t i = 0; i < slot.count; ++i) {
-        SearchEntry& held = slot.entries[i];
-        if (held.contextProtocol == entry.contextProtocol && held.contextData == entry.contextData) {
-            if (Cheaper(entry, held)) {
-                held = entry;
-            }
-            return;
-        }
-    }
-    if (slot.count < kSearchEntriesPerSlot) {
-        slot.entries[slot.count++] = entry;
-        return;
-    }
-    int32_t worst = 0;
-    for (int32_t i = 1; i < slot.count; ++i) {
-        if (Cheaper(slot.entries[worst], slot.entries[i])) {
-            worst = i;
-        }
-    }
-    if (Cheaper(entry, slot.entries[worst])) {
-        slot.entries[worst] = entry;
-    }
-}
-
-int64_t StoreCandidate(StreamAnalyzer* analyzer, const SearchCandidate& candidate) {
-    analyzer->candidates.push_back(candidate);
-    return analyzer->candidateBase + static_cast<int64_t>(analyzer->candidates.size()) - 1;
-}
-
-const SearchCandidate& CandidateById(const StreamAnalyzer* analyzer, int64_t id) {
-    return analyzer->candidates[static_cast<size_t>(id - analyzer->candidateBase)];
-}
-
-int64_t ErrorCost(double errorPercent) {
-    return static_cast<int64_t>(std::lround(errorPercent * kErrorCostPerPercent));
-}
-
-// Lists the steps of the first unprocessed position and takes them.  False
-// when a matcher needs bytes that have not arrived.
-bool ProcessPosition(StreamAnalyzer* analyzer, bool complete, std::vector<FrameCandidate>* found) {
-    const int64_t position = analyzer->processed;
-    const int64_t offset = position - analyzer->pendingStart;
-    const MatchInput input = {analyzer->pending.data() + offset,
-                              static_cast<int32_t>(std::min<int64_t>(
-                                  static_cast<int64_t>(analyzer->pending.size()) - offset, INT32_MAX)),
-                              complete, position};
-    int32_t matcherCount = 0;
-    const ProtocolMatcher* matchers = ListProtocolMatchers(&matcherCount);
-    found->clear();
-    for (int32_t m = 0; m < matcherCount; ++m) {
-        if (matchers[m].matchFrames(input, found) == MatchNeedsMore) {
-            return false;
-        }
-    }
-    SearchSlot& slot = SlotAt(analyzer, position);
-    int32_t repeatLength[kSearchEntriesPerSlot] = {};
-    double repeatError[kSearchEntriesPerSlot] = {};
-    for (int32_t i = 0; i < slot.count; ++i) {
-        const SearchEntry& entry = slot.entries[i];
-        if (entry.contextProtocol < 0) {
-            continue;
-        }
-        const ProtocolMatcher* owner = nullptr;
-        for (int32_t m = 0; m < matcherCount; ++m) {
-            if (matchers[m].protocol == entry.contextProtocol) {
-                owner = &matchers[m];
-            }
-        }
-        DecodedFrame context;
-        context.protocol = entry.contextProtocol;
-        context.data = entry.contextData;
-        if (owner != nullptr && owner->matchRepeat != nullptr &&
-            owner->matchRepeat(input, context, &repeatLength[i], &repeatError[i]) == MatchNeedsMore) {
-            return false;
-        }
-    }
-    // Everything is settled: store the candidates and take the steps.
-    std::vector<int64_t> frameIds;
-    const int64_t firstFrameId = analyzer->candidateBase + static_cast<int64_t>(analyzer->candidates.size());
-    for (const FrameCandidate& candidate : *found) {
-        SearchCandidate stored;
-        stored.position = position;
-        stored.length = candidate.length;
-        stored.frame = candidate.frame;
-        StoreCandidate(analyzer, stored);
-    }
-    for (int32_t i = 0; i < slot.count; ++i) {
-        slot.entries[i].repeatAfter = repeatLength[i] > 0 ? 1 : 0;
-        const SearchEntry from = slot.entries[i];
-        SearchEntry next;
-        next.predPosition = position;
-        next.predIndex = i;
-        next.unknownCost = from.unknownCost + 1;
-        next.errorCost = from.errorCost;
-        next.step = kStepUnknown;
-        Relax(analyzer, position + 1, next);
-        for (size_t c = 0; c < found->size(); ++c) {
-            const FrameCandidate& candidate = (*found)[c];
-            next.unknownCost = from.unknownCost;
-            next.errorCost = from.errorCost + ErrorCost(candidate.frame.errorPercent);
-            next.step = kStepFrame;
-            next.candidate = firstFrameId + static_cast<int64_t>(c);
-            next.contextProtocol = -1;
-            next.contextData = 0;
-            for (int32_t m = 0; m < matcherCount; ++m) {
-                if (matchers[m].protocol == candidate.frame.protocol && matchers[m].matchRepeat) {
-                    next.contextProtocol = candidate.frame.protocol;
-                    next.contextData = candidate.frame.data;
-                }
-            }
-            Relax(analyzer, position + candidate.length + 1, next);
-        }
-        if (repeatLength[i] > 0) {
-            SearchCandidate stored;
-            stored.position = position;
-            stored.length = repeatLength[i];
-            stored.isRepeat = 1;
-            stored.frame.errorPercent = repeatError[i];
-            next.unknownCost = from.unknownCost;
-            next.errorCost = from.errorCost + ErrorCost(repeatError[i]);
-            next.step = kStepRepeat;
-            next.candidate = StoreCandidate(analyzer, stored);
-            next.contextProtocol = from.contextProtocol;
-            next.contextData = from.contextData;
-            Relax(analyzer, position + repeatLength[i] + 1, next);
-        }
-    }
-    analyzer->processed = position + 1;
-    return true;
-}
 
 struct EntryRef {
     int64_t position;
@@ -372,7 +191,7 @@ void ForceSettle(StreamAnalyzer* analyzer, std::vector<StreamEvent>* events) {
 void ProcessPending(StreamAnalyzer* analyzer, bool complete, std::vector<StreamEvent>* events) {
     std::vector<FrameCandidate> found;
     while (analyzer->processed < StreamLength(analyzer)) {
-        if (!ProcessPosition(analyzer, complete, &found)) {
+        if (!TakePositionSteps(analyzer, complete, &found)) {
             const int64_t waiting = StreamLength(analyzer) - analyzer->processed;
             analyzer->retryAt = StreamLength(analyzer) + std::min<int64_t>(std::max<int64_t>(waiting, 1), kLongestRetry);
             return;
@@ -423,7 +242,7 @@ void FeedStreamAnalyzer(StreamAnalyzer* analyzer, const uint8_t* bytes, size_t c
             continue;
         }
         analyzer->pending.push_back(bytes[i]);
-        SlotAt(analyzer, StreamLength(analyzer) + 1) = SearchSlot();
+        SlotAt(analyzer, StreamLength(analyzer) + 1).count = 0;
         if (StreamLength(analyzer) >= analyzer->retryAt) {
             ProcessPending(analyzer, false, events);
         }
