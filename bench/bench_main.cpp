@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "analyze_stream_bench.h"
 #include "cost_vs_cat_bench.h"
 #include "irtick_run_bench.h"
 #include "monitor_loop_bench.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv)
     RegisterMonitorLoopBenchmarks();
     RegisterIrtickRunBenchmarks();
     RegisterCostVsCatBenchmarks();
+    RegisterAnalyzeStreamBenchmarks();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     CloseReadContractPort();

@@ -1,0 +1,4 @@
+// irtick-analyze's engine over large captures: bytes analysed per second.
+#pragma once
+
+void RegisterAnalyzeStreamBenchmarks();
