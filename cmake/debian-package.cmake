@@ -42,4 +42,9 @@ Single keys add line breaks or end the run.
 .
 irtick-sim plays a receiver on a pseudo-terminal, from a script of
 button presses or a recorded byte stream, to try irtick without
-hardware.")
+hardware.
+.
+irtick-analyze tells which remote a capture or a live receiver comes from:
+it decodes NEC, Samsung32, JVC, LG, Kaseikyo, Sharp, Sony, RC5 and RC6
+frames with their addresses, commands and repeats, as text, JSON Lines or
+a simulator script, and shows an interval histogram of unknown remotes.")
