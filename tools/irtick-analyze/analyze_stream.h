@@ -28,6 +28,8 @@ enum IrProtocol : int32_t {
 };
 
 // How a protocol's frames are named and shown.
+// NEC gives 2 address digits: a 16-bit NEC address (above 0xFF) is the
+// program's to widen to 4.  LG and Kaseikyo have neither (0 digits).
 struct ProtocolInfo {
     const char* name;        // as in the JSON output: "NEC", "Samsung32", ...
     int32_t addressDigits;   // hexadecimal digits of the address in the text output
@@ -66,10 +68,58 @@ struct StreamEvent {
     UnknownRun unknown;               // for StreamUnknownEvent
 };
 
+// The engine's working records (the search over the parses of the pending
+// bytes); the program leaves them alone.
+constexpr int32_t kSearchEntriesPerSlot = 4;
+
+// One way of reaching a stream position: the cheapest parse found so far of
+// the bytes from the settled point up to it, by its last step.
+struct SearchEntry {
+    int64_t unknownCost = 0;       // bytes that parse leaves unclaimed
+    int64_t errorCost = 0;         // sum of its frames' errors, in 0.01 %
+    int64_t predPosition = -1;     // where the last step started, -1 for the root
+    int64_t candidate = -1;        // the step's frame or repeat (SearchCandidate id)
+    uint64_t contextData = 0;      // data of the frame that a repeat may follow
+    int32_t predIndex = 0;         // entry index at predPosition
+    int32_t step = 0;              // how the last step went (unknown byte, frame, repeat)
+    int32_t contextProtocol = -1;  // protocol whose repeats may follow, -1 none
+    int32_t repeatAfter = 0;       // once processed: 1 if a repeat step leaves it
+};
+
+struct SearchSlot {
+    int32_t count = 0;
+    SearchEntry entries[kSearchEntriesPerSlot];
+};
+
+// A frame or repeat found at a stream position.
+struct SearchCandidate {
+    int64_t position = 0;
+    int32_t length = 0;            // bytes, the pause after it excluded
+    int32_t isRepeat = 0;
+    DecodedFrame frame;            // for a repeat: errorPercent only
+};
+
 // One capture's analysis.  A value-initialised record starts a fresh one.
 struct StreamAnalyzer {
     std::vector<uint8_t> pending;  // bytes not yet settled
     int64_t pendingStart = 0;      // stream index of pending[0]
+    // The search: slots[position % size] for the positions pendingStart ..
+    // end of the stream + 1; the root is entry rootIndex at pendingStart.
+    std::vector<SearchSlot> slots;
+    std::vector<SearchCandidate> candidates;  // ids candidateBase ...
+    int64_t candidateBase = 0;
+    int64_t processed = 0;         // positions below it have taken their steps
+    int64_t lastCheck = 0;         // processed at the last settling
+    int64_t retryAt = 0;           // stream length at which a held position is tried again
+    int32_t rootIndex = 0;
+    bool started = false;          // the root entry exists
+    bool skipNextByte = false;     // after silence: the next byte is a pause
+    // Settled but not yet reported: a frame still taking repeats, or a run of
+    // unclaimed bytes still growing.
+    bool frameOpen = false;
+    DecodedFrame openFrame;
+    bool unknownOpen = false;
+    UnknownRun openUnknown;
 };
 
 // Takes the next bytes of the stream and appends what they settle.
