@@ -179,3 +179,28 @@ TEST(StreamAnalyzer, ProtocolNamesAndData) {
 }
 
 }  // namespace
+
+// Long runs of one value or of a short pattern: every matcher keeps
+// reading, parses stay open long, and the window must still be bounded.
+TEST(StreamAnalyzer, RepetitiveStreamsStaySoundAndBounded) {
+    std::vector<std::vector<uint8_t>> patterns;
+    for (int32_t value = 0; value < 256; value += 3) {
+        patterns.push_back({static_cast<uint8_t>(value)});
+    }
+    patterns.push_back({176, 100});           // NEC repeat leaders after pauses forever
+    patterns.push_back({28, 42});             // RC5 2T/3T, Sony and NEC bits
+    patterns.push_back({56, 14, 21, 28, 35}); // RC6 leader and intervals
+    for (const std::vector<uint8_t>& pattern : patterns) {
+        std::vector<uint8_t> bytes;
+        while (bytes.size() < 12000) {
+            bytes.insert(bytes.end(), pattern.begin(), pattern.end());
+        }
+        const std::vector<StreamEvent> events = AnalyzeWhole(bytes);
+        ASSERT_EQ(FindUnsoundEvent(bytes, events), "") << int(pattern[0]);
+        ASSERT_EQ(DescribeEvents(AnalyzeInPieces(bytes, {1, 97})), DescribeEvents(events)) << int(pattern[0]);
+        StreamAnalyzer analyzer;
+        std::vector<StreamEvent> ignored;
+        FeedStreamAnalyzer(&analyzer, bytes.data(), bytes.size(), &ignored);
+        EXPECT_LT(analyzer.pending.size(), 4200u) << int(pattern[0]);
+    }
+}

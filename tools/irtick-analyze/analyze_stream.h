@@ -41,6 +41,12 @@ const ProtocolInfo& DescribeProtocol(int32_t protocol);
 // An address, command or toggle that the frame does not have.
 constexpr int32_t kNoValue = -1;
 
+// `start` is the byte of the leader's interval; for the leader-less
+// protocols the byte of the first bit interval: Sharp's first bit (of the
+// first frame of the pair), and for RC5, whose first burst is
+// the middle of the first start bit, the interval from that burst to the
+// next, i.e. the first byte after the pause.  `end` leaves out the pause
+// byte after the frame (Sony: the byte that holds the unmeasured last bit).
 struct DecodedFrame {
     int64_t start = 0;         // stream index of the frame's first byte
     int64_t end = 0;           // stream index after its last byte, repeats included
@@ -122,13 +128,19 @@ struct StreamAnalyzer {
     UnknownRun openUnknown;
 };
 
-// Takes the next bytes of the stream and appends what they settle.
+// Takes the next bytes of the stream and appends what they settle.  A frame
+// is reported once the step after it is settled and is no repeat of it (the
+// next frame's leader, unclaimed bytes, silence or the end); a run of
+// unclaimed bytes once a frame follows it.  The events do not depend on how
+// the stream is split into calls.
 void FeedStreamAnalyzer(StreamAnalyzer* analyzer, const uint8_t* bytes, size_t count,
                         std::vector<StreamEvent>* events);
 
 // Live use: the line has been silent for longer than any interval inside a
 // frame (a read that returned nothing).  What is pending ends here, and the
-// next byte measures a pause, whatever its value.
+// next byte measures a pause, whatever its value (unless no byte has come
+// yet: then the next byte may be a frame's first).  Call it on a read that
+// returned nothing, so that the last press shows without waiting.
 void MarkStreamSilence(StreamAnalyzer* analyzer, std::vector<StreamEvent>* events);
 
 // The stream has ended: settles everything still pending.

@@ -17,7 +17,6 @@ const double kSonyNominals[kSonyKindCount] = {
 };
 
 const int32_t kSonyLengths[] = {12, 15, 20};
-const int32_t kSonyLongest = 20;
 const int32_t kSonyCommandBits = 7;
 const uint64_t kSonyCommandMask = (1u << kSonyCommandBits) - 1;
 
@@ -29,25 +28,30 @@ const IntervalLookup& SonyLookup() {
 }  // namespace
 
 MatchStatus MatchSonyFrames(const MatchInput& input, std::vector<FrameCandidate>* found) {
-    PulseFrameShape shape = {&SonyLookup(), 1u << kSonyStart, kSonyZero, kSonyOne, kSonyLongest - 1, false};
+    // Read length by length: the start and 11 bits, then 3 more, then 5 more;
+    // each length whose measured bits all fit is a reading.
     uint64_t data = 0;
     double error = 0;
-    int32_t readBits = 0;
-    const int32_t read = ReadPulseFrame(input, 0, shape, &data, &error, &readBits);
-    if (read == PulseReadShort && !input.complete) {
-        return MatchNeedsMore;
-    }
-    // Each length whose measured bits all fit, judged by those bits alone.
+    int32_t measured = 0;
     for (int32_t length : kSonyLengths) {
-        shape.bitCount = length - 1;
-        MatchStatus status = MatchSettled;
-        FrameCandidate candidate;
-        if (shape.bitCount > readBits || !ReadPulseCandidate(input, shape, ProtocolSony, &status, &candidate)) {
-            break;
+        const bool first = measured == 0;
+        const int32_t more = length - 1 - measured;
+        const PulseFrameShape shape = {&SonyLookup(), first ? 1u << kSonyStart : 0u, kSonyZero, kSonyOne,
+                                       more, false};
+        uint64_t bits = 0;
+        int32_t readBits = 0;
+        const int32_t read = ReadPulseFrame(input, first ? 0 : 1 + measured, shape, &bits, &error, &readBits);
+        if (read == PulseReadShort) {
+            return OutOfBytes(input);
         }
-        candidate.frame.bits = length;
-        candidate.frame.command = static_cast<int32_t>(candidate.frame.data & kSonyCommandMask);
-        candidate.frame.address = static_cast<int32_t>(candidate.frame.data >> kSonyCommandBits);
+        if (read == PulseReadFailed) {
+            return MatchSettled;
+        }
+        data |= bits << measured;
+        measured += more;
+        FrameCandidate candidate = MakeCandidate(input, ProtocolSony, 1 + measured, length, data, error);
+        candidate.frame.command = static_cast<int32_t>(data & kSonyCommandMask);
+        candidate.frame.address = static_cast<int32_t>(data >> kSonyCommandBits);
         found->push_back(candidate);
     }
     return MatchSettled;
