@@ -38,12 +38,24 @@ int32_t ExpectedFrameLength(const char* text)
                                           : static_cast<int32_t>(wrapped);
 }
 
+// On Linux an argument that starts as a path to a device or a recording
+// names the port by itself, before it could be taken for a /-option.
+bool IsPortPath(const std::string& argument)
+{
+    for (const char* prefix : {"/dev/", "./", "../"}) {
+        if (argument.compare(0, std::strlen(prefix), prefix) == 0) return true;
+    }
+    return false;
+}
+
 RunOptions ExpectedOptions(const std::vector<std::string>& arguments)
 {
     RunOptions expected;
     for (size_t index = 1; index < arguments.size(); ++index) {
         const std::string& argument = arguments[index];
-        if (argument.size() >= 2 && (argument[0] == '-' || argument[0] == '/')) {
+        if (IsPortPath(argument)) {
+            expected.portName = argument;
+        } else if (argument.size() >= 2 && (argument[0] == '-' || argument[0] == '/')) {
             const std::string value = argument.substr(2);
             switch (FoldCase(argument[1])) {
                 case 'a': expected.rawText = true; break;

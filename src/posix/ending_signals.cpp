@@ -8,45 +8,41 @@
 
 namespace {
 
-struct EndingSignal {
-    int signalNumber;
-    bool writeOutOutput;  // whether the held output is written out first
-};
-
 // Every signal whose default action ends the process (Linux signal(7)),
-// the real-time signals aside (added by number below).
-const EndingSignal kEndingSignals[] = {
-    {SIGHUP, true},   // the terminal or its window went away
-    {SIGINT, true},   // Ctrl+C
-    {SIGQUIT, true},  // kill -QUIT (Ctrl+\ is a key during the run)
-    {SIGTERM, true},  // kill, timeout
-    {SIGILL, true},   // the faults: the held output lives in static memory
-    {SIGTRAP, true},  // and its counts are checked, so writing it out is
-    {SIGABRT, true},  // safe however the program failed
-    {SIGBUS, true},
-    {SIGFPE, true},
-    {SIGSEGV, true},
-    {SIGSYS, true},
-    {SIGUSR1, true},
-    {SIGUSR2, true},
-    {SIGALRM, true},
-    {SIGVTALRM, true},
-    {SIGPROF, true},
-    {SIGXCPU, true},
-    // The output file has reached its size limit: a write beyond it fails
-    // and raises SIGXFSZ again.
-    {SIGXFSZ, false},
+// the real-time signals aside (added by number below).  Each writes out the
+// held output before it ends the process.
+const int kEndingSignals[] = {
+    SIGHUP,   // the terminal or its window went away
+    SIGINT,   // Ctrl+C
+    SIGQUIT,  // kill -QUIT (Ctrl+\ is a key during the run)
+    SIGTERM,  // kill, timeout
+    SIGILL,   // the faults: the held output lives in static memory
+    SIGTRAP,  // and its counts are checked, so writing it out is
+    SIGABRT,  // safe however the program failed
+    SIGBUS,
+    SIGFPE,
+    SIGSEGV,
+    SIGSYS,
+    SIGUSR1,
+    SIGUSR2,
+    SIGALRM,
+    SIGVTALRM,
+    SIGPROF,
+    SIGXCPU,
+    // Sent, or the output file has reached its size limit.  Writing out is
+    // safe at the limit too: what still fits goes in, the rest fails with
+    // EFBIG (the SIGXFSZ that raises waits, blocked in the handler).
+    SIGXFSZ,
 #ifdef SIGSTKFLT
-    {SIGSTKFLT, true},
+    SIGSTKFLT,
 #endif
 #ifdef SIGPOLL
-    {SIGPOLL, true},
+    SIGPOLL,
 #endif
 #ifdef SIGPWR
-    {SIGPWR, true},
+    SIGPWR,
 #endif
 };
-constexpr size_t kEndingSignalCount = sizeof kEndingSignals / sizeof kEndingSignals[0];
 
 // Room for the previous actions of the table's signals and the real-time
 // signals.
@@ -64,21 +60,13 @@ volatile sig_atomic_t endingStarted = 0;
 constexpr size_t kHandlerStackSize = 64 * 1024;
 alignas(16) char handlerStack[kHandlerStackSize];
 
-bool WritesOutOutput(int signalNumber)
-{
-    for (const EndingSignal& ending : kEndingSignals) {
-        if (ending.signalNumber == signalNumber) return ending.writeOutOutput;
-    }
-    return true;  // a real-time signal
-}
-
 void EndBySignal(int signalNumber)
 {
     const int savedErrno = errno;
     PutTerminalBackOnEnding();
     if (!endingStarted) {
         endingStarted = 1;
-        if (WritesOutOutput(signalNumber)) WriteOutHeldOutputOnEnding();
+        WriteOutHeldOutputOnEnding();
     }
     struct sigaction byDefault {};
     byDefault.sa_handler = SIG_DFL;
@@ -118,7 +106,7 @@ void InstallOne(int signalNumber)
 template <typename Visit>
 void ForEachEndingSignal(Visit visit)
 {
-    for (const EndingSignal& ending : kEndingSignals) visit(ending.signalNumber);
+    for (const int signalNumber : kEndingSignals) visit(signalNumber);
     for (int number = SIGRTMIN; number <= SIGRTMAX; ++number) visit(number);
 }
 

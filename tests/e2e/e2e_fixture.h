@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <deque>
 #include <string>
 
@@ -27,6 +28,42 @@ constexpr int kCpuWatchMs = 1000;
 inline long IdleCpuTicksLimit()
 {
     return sysconf(_SC_CLK_TCK) * kCpuWatchMs / 1000 / 4;
+}
+
+// Byte streams and what irtick prints for them.
+
+// The tick display of a run of bytes with wrap correction on.
+inline std::string TickFields(const std::string& bytes)
+{
+    std::string text;
+    for (unsigned char byte : bytes) {
+        const int value = byte < 3 ? byte + 256 : byte;
+        char field[8];
+        std::snprintf(field, sizeof field, "%3i ", value);
+        text += field;
+    }
+    return text;
+}
+
+// Every byte value, and then some, so that no value is taken for a
+// control character anywhere on the way.
+inline std::string ByteRamp(int first, int count)
+{
+    std::string bytes;
+    for (int index = first; index < first + count; ++index) {
+        bytes += static_cast<char>(index % 256);
+    }
+    return bytes;
+}
+
+// Writes bytes to the port's far end and waits until irtick has taken them
+// all; each is printed as soon as the read that takes it returns.
+inline bool FeedAndAwaitTaken(IrtickRun* run, int portMaster, const std::string& bytes)
+{
+    const long long taken = BytesReadByProcess(run->pid);
+    const long long wanted = taken + static_cast<long long>(bytes.size());
+    return taken >= 0 && WriteAll(portMaster, bytes) &&
+           WaitFor(run, [&] { return BytesReadByProcess(run->pid) >= wanted; }, kOutputTimeoutMs);
 }
 
 class IrtickE2eTest : public ::testing::Test {

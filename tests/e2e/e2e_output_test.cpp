@@ -18,30 +18,6 @@ namespace {
 // 1 bit, the three bytes that wrap, and both ends of the plain range.
 const std::string kIntervalBytes("\xd3\x12\x23\x00\x01\x02\x03\xff", 8);
 
-// The tick display of a run of bytes with wrap correction on.
-std::string TickFields(const std::string& bytes)
-{
-    std::string text;
-    for (unsigned char byte : bytes) {
-        const int value = byte < 3 ? byte + 256 : byte;
-        char field[8];
-        std::snprintf(field, sizeof field, "%3i ", value);
-        text += field;
-    }
-    return text;
-}
-
-// Every byte value, and then some, so that no value is taken for a
-// control character anywhere on the way.
-std::string ByteRamp(int first, int count)
-{
-    std::string bytes;
-    for (int index = first; index < first + count; ++index) {
-        bytes += static_cast<char>(index % 256);
-    }
-    return bytes;
-}
-
 }  // namespace
 
 struct DisplayCase {
@@ -130,23 +106,41 @@ TEST_F(IrtickE2eTest, StandardOutputToAFileHoldsTheCompleteOutput)
     EXPECT_EQ(Printable(run->output), "");
 }
 
-TEST_F(IrtickE2eTest, AClosedOutputPipeDoesNotEndTheRun)
+// Output that cannot be written: the run goes on, keys still end it.
+enum class DeadOutput { kClosedPipe, kFullDevice };
+
+struct DeadOutputCase {
+    const char* name;
+    DeadOutput output;
+};
+
+// Names the case in the names of the tests.
+void PrintTo(const DeadOutputCase& testCase, std::ostream* out) { *out << testCase.name; }
+
+class DeadOutputTest : public IrtickE2eTest,
+                       public ::testing::WithParamInterface<DeadOutputCase> {};
+
+TEST_P(DeadOutputTest, DoesNotEndTheRunNorReachThePort)
 {
-    int outputPipe[2];
-    ASSERT_EQ(pipe2(outputPipe, O_CLOEXEC), 0);
-    // The reader is gone before irtick writes anything, as after
-    // `irtick | head -c 40` has had its fill.
-    close(outputPipe[0]);
     IrtickLaunch launch;
     launch.arguments = {PortOption()};
-    launch.standardOutputFd = outputPipe[1];
+    int outputPipe[2] = {-1, -1};
+    if (GetParam().output == DeadOutput::kClosedPipe) {
+        ASSERT_EQ(pipe2(outputPipe, O_CLOEXEC), 0);
+        // The reader is gone before irtick writes anything, as after
+        // `irtick | head -c 40` has had its fill.
+        close(outputPipe[0]);
+        launch.standardOutputFd = outputPipe[1];
+    } else {
+        launch.standardOutputFile = "/dev/full";  // every write fails with ENOSPC
+    }
     IrtickRun* run = Start(launch);
-    close(outputPipe[1]);
+    if (outputPipe[1] >= 0) close(outputPipe[1]);
     ASSERT_NE(run, nullptr);
     ASSERT_TRUE(WaitForLineConfigured(run, port.slave, kStartTimeoutMs));
 
-    // 2000 fields of 4 characters overflow any output buffer, so writes to
-    // the pipe fail during the run and not only at the exit.
+    // 2000 fields of 4 characters overflow any output buffer, so writes
+    // fail during the run and not only at the exit.
     const long long taken = BytesReadByProcess(run->pid);
     ASSERT_GE(taken, 0);
     ASSERT_TRUE(WriteAll(port.master, ByteRamp(3, 2000)));
@@ -160,7 +154,15 @@ TEST_F(IrtickE2eTest, AClosedOutputPipeDoesNotEndTheRun)
     ASSERT_TRUE(WaitForExit(run, kExitTimeoutMs));
     EXPECT_EQ(DescribeEnd(*run), ExitedWith(0));
     EXPECT_EQ(Printable(run->output), "");
+    EXPECT_EQ(BytesWaiting(port.master), 0) << "written to the serial line";
+    termios after;
+    ASSERT_EQ(tcgetattr(run->terminal.slave, &after), 0);
+    EXPECT_EQ(DescribeTermiosDifferences(run->terminalBefore, after), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Outputs, DeadOutputTest,
+                         ::testing::Values(DeadOutputCase{"ClosedPipe", DeadOutput::kClosedPipe},
+                                           DeadOutputCase{"DevFull", DeadOutput::kFullDevice}));
 
 TEST_F(IrtickE2eTest, ReplaysARecordedStreamFromAFileWithoutSpinningAtItsEnd)
 {
@@ -186,16 +188,6 @@ TEST_F(IrtickE2eTest, ReplaysARecordedStreamFromAFileWithoutSpinningAtItsEnd)
     ASSERT_TRUE(WaitForExit(run, kExitTimeoutMs));
     EXPECT_EQ(Printable(run->output), Printable(expected));
     EXPECT_EQ(DescribeEnd(*run), ExitedWith(0));
-}
-
-// Writes bytes to the port's far end and waits until irtick has taken them
-// all; each is printed as soon as the read that takes it returns.
-bool FeedAndAwaitTaken(IrtickRun* run, int portMaster, const std::string& bytes)
-{
-    const long long taken = BytesReadByProcess(run->pid);
-    const long long wanted = taken + static_cast<long long>(bytes.size());
-    return taken >= 0 && WriteAll(portMaster, bytes) &&
-           WaitFor(run, [&] { return BytesReadByProcess(run->pid) >= wanted; }, kOutputTimeoutMs);
 }
 
 // Output to a file is held in irtick; a signal that ends the run writes it
@@ -246,6 +238,10 @@ INSTANTIATE_TEST_SUITE_P(
                       SignalEndingCase{"SigTerm", SIGTERM, nullptr},
                       SignalEndingCase{"SigHup", SIGHUP, nullptr},
                       SignalEndingCase{"SigQuit", SIGQUIT, nullptr},
+                      SignalEndingCase{"SigAbrt", SIGABRT, nullptr},
+                      // Sent while the file is far from any size limit:
+                      // before the fix the held fields were dropped.
+                      SignalEndingCase{"SigXfsz", SIGXFSZ, nullptr},
                       SignalEndingCase{"SigUsr1", SIGUSR1, nullptr}));
 
 // Started with standard descriptors closed, irtick must not let the

@@ -22,7 +22,6 @@ constexpr int64_t kNecLeaderUs = 13500;
 constexpr int64_t kNecZeroUs = 1125;
 constexpr int64_t kNecOneUs = 2250;
 constexpr int kSonyStart = 47;
-constexpr int kSonyZero = 19;
 constexpr int kSonyOne = 28;
 constexpr int64_t kSonyStartUs = 3000;
 constexpr int64_t kSonyZeroUs = 1200;
