@@ -249,7 +249,13 @@ INSTANTIATE_TEST_SUITE_P(
         ProtocolCase{"Rc5", {"rc5:0x05:0x35:1", "rc5:0x05:0x75:0"},
                      {"RC5 5/53 3975 r0 t1", "RC5 5/117 2175 r0 t0"}},
         ProtocolCase{"Rc6", {"rc6:0x1A:0x0C:0", "rc6:0x1A:0x0D:1"},
-                     {"RC6 26/12 101A0C r0 t0", "RC6 26/13 111A0D r0 t1"}}));
+                     {"RC6 26/12 101A0C r0 t0", "RC6 26/13 111A0D r0 t1"}},
+        // The capture's last frame ends in a bit that starts a burst (RC6: 0,
+        // RC5: 1): its last byte is that burst's interval, no pause follows.
+        ProtocolCase{"Rc6EndingInZeroLast", {"rc6:0x1A:0x0D:0", "rc6:0x1A:0x0C:1"},
+                     {"RC6 26/13 101A0D r0 t0", "RC6 26/12 111A0C r0 t1"}},
+        ProtocolCase{"Rc5EndingInOneLast", {"rc5:0x05:0x02:0", "rc5:0x05:0x03:1"},
+                     {"RC5 5/2 3142 r0 t0", "RC5 5/3 3943 r0 t1"}}));
 
 TEST_F(AnalyzeCliProgram, RandomBytesAndTruncatedFramesNeverCrashAndStayParsable)
 {

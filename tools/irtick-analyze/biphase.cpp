@@ -26,7 +26,11 @@
 // exception: from a burst in the second half of the next-to-last bit, a
 // last bit of mark then space merges into that burst and starts none, so
 // the frame may end there (the next byte is the pause) or go on with 2T.
-// Both readings are offered; what follows decides.
+// Both readings are offered; what follows decides.  Where nothing follows
+// (the end of the stream, or silence), the last byte ends at a burst start
+// after which none came, so it is the frame's own last interval, not its
+// pause: the search (SettleSegment) counts a parse that takes it as a pause
+// as leaving that burst unclaimed.
 //
 // Rather than hold a table per protocol, the readings are worked out here by
 // trying the next two bits' four values against the cells: the same rules,

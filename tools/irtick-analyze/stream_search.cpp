@@ -208,6 +208,21 @@ void ProcessPending(StreamAnalyzer* analyzer, bool complete, std::vector<StreamE
     }
 }
 
+// A complete parse of a segment as it ends, costed for the end.  The last
+// byte ends with a burst start, and after it none came: a parse whose last
+// frame (or repeat) takes that byte as its pause leaves that burst to
+// nothing, as an unclaimed byte would.  It counts as one, so that a frame
+// whose own last interval is that byte (a bi-phase frame whose last bit
+// starts a burst) wins over a reading of the same bytes that ends one
+// interval earlier (its last bit merged into the burst before).
+SearchEntry EntryAtSegmentEnd(StreamAnalyzer* analyzer, EntryRef ref) {
+    SearchEntry entry = SlotAt(analyzer, ref.position).entries[ref.index];
+    if (ref.position == StreamLength(analyzer) && (entry.step == kStepFrame || entry.step == kStepRepeat)) {
+        ++entry.unknownCost;
+    }
+    return entry;
+}
+
 // The segment ends: settles its cheapest complete parse.
 void SettleSegment(StreamAnalyzer* analyzer, std::vector<StreamEvent>* events) {
     EnsureStarted(analyzer);
@@ -217,8 +232,10 @@ void SettleSegment(StreamAnalyzer* analyzer, std::vector<StreamEvent>* events) {
     for (int64_t position = length; position <= length + 1; ++position) {
         const SearchSlot& slot = SlotAt(analyzer, position);
         for (int32_t i = 0; i < slot.count; ++i) {
-            if (best.position < 0 || Cheaper(slot.entries[i], SlotAt(analyzer, best.position).entries[best.index])) {
-                best = EntryRef{position, i};
+            const EntryRef ref{position, i};
+            if (best.position < 0 ||
+                Cheaper(EntryAtSegmentEnd(analyzer, ref), EntryAtSegmentEnd(analyzer, best))) {
+                best = ref;
             }
         }
     }
